@@ -1,0 +1,28 @@
+# Warnings for our own targets only; third-party headers come in as system headers.
+function(tx_target_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+  if(TESSERIX_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# tx_add_library(name STATIC|SHARED sources...)
+function(tx_add_library name kind)
+  add_library(${name} ${kind} ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  tx_target_warnings(${name})
+endfunction()
+
+# tx_add_test(name LABEL label SOURCES files... LIBS libs...)
+# One GoogleTest executable, registered test by test with CTest under a label.
+function(tx_add_test name)
+  cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL engine)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  tx_target_warnings(${name})
+  gtest_discover_tests(${name} PROPERTIES LABELS ${T_LABEL} DISCOVERY_TIMEOUT 60)
+endfunction()
