@@ -1,0 +1,28 @@
+#include "cli/cli_common.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace tx::cli {
+
+int Fail(const std::string& reason) {
+  std::fprintf(stderr, "tesserix-cli: %s\n", reason.c_str());
+  return kExitFailure;
+}
+
+std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+  return value;
+}
+
+bool WantsHelp(const Args& args) {
+  for (const std::string& arg : args) {
+    if (arg == "-h" || arg == "--help") return true;
+  }
+  return false;
+}
+
+}  // namespace tx::cli

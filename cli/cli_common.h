@@ -1,0 +1,25 @@
+#pragma once
+// What every command of the command-line tool shares: argument access and
+// the exit convention (0 on success, 1 with a one-line reason on stderr).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tx::cli {
+
+using Args = std::vector<std::string>;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+
+/// Prints "tesserix-cli: <reason>" on stderr and returns kExitFailure.
+int Fail(const std::string& reason);
+
+/// The whole argument as a decimal integer, or nothing.
+std::optional<int> ParseInt(const std::string& text);
+
+/// True when the arguments ask for help (-h or --help anywhere).
+bool WantsHelp(const Args& args);
+
+}  // namespace tx::cli
