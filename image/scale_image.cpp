@@ -23,7 +23,7 @@ struct BilinearTap {
 
 // The position is accumulated step by step from 0, not recomputed per index,
 // so the same positions come out wherever this scaler is used.
-bool BuildBilinearTaps(std::int64_t srcSize, int newSize, BilinearTap* taps) {
+void BuildBilinearTaps(std::int64_t srcSize, int newSize, BilinearTap* taps) {
   double step = double(srcSize) / double(newSize);
   double pos = 0.0;
   for (int i = 0; i < newSize; ++i, pos += step) {
@@ -38,7 +38,6 @@ bool BuildBilinearTaps(std::int64_t srcSize, int newSize, BilinearTap* taps) {
     // the image lets the kernel read it without a branch.
     taps[i] = BilinearTap{index, std::min(index + 1, srcSize - 1), weight};
   }
-  return true;
 }
 
 // Nearest-neighbour source index: min(trunc(i * src / new + 0.5), src - 1),
