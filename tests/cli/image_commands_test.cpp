@@ -1,0 +1,125 @@
+// tesserix-cli image ...: run as a user runs it, checking output and exit codes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "rastio/rastio.h"
+#include "tests/support/test_images.h"
+
+namespace tx {
+namespace {
+
+using testing::MakePatternImage;
+using testing::TempDir;
+
+struct Run {
+  int exitCode;
+  std::string out;  // stdout and stderr together
+};
+
+Run RunCli(const std::string& arguments) {
+  std::string command = std::string(TESSERIX_CLI_PATH) + " " + arguments + " 2>&1";
+  Run run{-1, {}};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    run.out.append(buffer.data(), n);
+  int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class CliImage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PackedImage colour = MakePatternImage(7, 5, 24);
+    PackedImage indexed = MakePatternImage(6, 4, 8);
+    ASSERT_EQ(EzSaveFile(colour.get(), Path("colour.bmp").c_str(), kSaveByExtension, nullptr), 0);
+    ASSERT_EQ(EzSaveFile(indexed.get(), Path("indexed.bmp").c_str(), kSaveByExtension, nullptr), 0);
+  }
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+  std::string Info(const std::string& name) { return RunCli("image info " + Path(name)).out; }
+
+  TempDir m_dir;
+};
+
+TEST_F(CliImage, InfoPrintsSizeDepthAndKind) {
+  Run run = RunCli("image info " + Path("colour.bmp"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "7 5 24 2\n");
+  EXPECT_EQ(Info("indexed.bmp"), "6 4 8 3\n");
+}
+
+TEST_F(CliImage, EveryCommandProducesTheExpectedPicture) {
+  struct Case {
+    std::string arguments;
+    std::string output;
+    std::string info;
+  };
+  const Case cases[] = {
+      {"convert colour.bmp", "copy.png", "7 5 24 2\n"},
+      {"convert indexed.bmp", "copy.gif", "6 4 8 3\n"},
+      {"convert colour.bmp", "copy.jpg", "7 5 24 2\n"},
+      {"scale colour.bmp", "scaled.tif", "3 2 24 2\n"},
+      {"resample colour.bmp", "resampled.tga", "3 2 24 2\n"},
+      {"crop colour.bmp", "cropped.pcx", "4 3 24 2\n"},
+      {"truecolour indexed.bmp", "true.bmp", "6 4 24 2\n"},
+      {"gray colour.bmp", "gray.png", "7 5 8 1\n"},
+  };
+  for (const Case& c : cases) {
+    std::string command = c.arguments;
+    std::size_t space = command.find(' ');
+    std::string name = command.substr(0, space);
+    std::string input = command.substr(space + 1);
+    std::string extra;
+    if (name == "scale" || name == "resample") extra = " 3 2";
+    if (name == "crop") extra = " 1 1 5 4";
+    Run run = RunCli("image " + name + " " + Path(input) + " " + Path(c.output) + extra);
+    EXPECT_EQ(run.exitCode, 0) << c.arguments << ": " << run.out;
+    EXPECT_EQ(Info(c.output), c.info) << c.arguments;
+  }
+}
+
+TEST_F(CliImage, FailuresExitOneWithAReason) {
+  const std::string cases[] = {
+      "image info " + Path("missing.png"),
+      "image info " + Path("colour.xyz"),
+      "image crop " + Path("colour.bmp") + " " + Path("c.bmp") + " 0 0 8 5",
+      "image scale " + Path("colour.bmp") + " " + Path("s.bmp") + " 0 5",
+      "image scale " + Path("colour.bmp") + " " + Path("s.bmp") + " ten 5",
+      "image truecolour " + Path("colour.bmp") + " " + Path("t.bmp"),
+      "image convert " + Path("colour.bmp") + " " + Path("c.gif"),
+      "image convert " + Path("colour.bmp") + " " + Path("c.unknown"),
+      "image scale " + Path("colour.bmp"),
+      "image frobnicate",
+      "image",
+      "paint",
+  };
+  for (const std::string& arguments : cases) {
+    Run run = RunCli(arguments);
+    EXPECT_EQ(run.exitCode, 1) << arguments;
+    EXPECT_NE(run.out.find("tesserix-cli"), std::string::npos) << arguments << ": " << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << arguments << ": " << run.out;
+  }
+}
+
+TEST_F(CliImage, HelpForEveryCommand) {
+  for (const char* command :
+       {"info", "convert", "scale", "resample", "crop", "truecolour", "gray"}) {
+    Run run = RunCli(std::string("image ") + command + " --help");
+    EXPECT_EQ(run.exitCode, 0) << command;
+    EXPECT_NE(run.out.find(std::string("usage: tesserix-cli image ") + command), std::string::npos);
+  }
+  EXPECT_EQ(RunCli("--help").exitCode, 0);
+  EXPECT_EQ(RunCli("image --help").exitCode, 0);
+}
+
+}  // namespace
+}  // namespace tx
