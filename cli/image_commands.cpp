@@ -133,9 +133,10 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int RunImageCommand(const Args& args) {
-  if (args.empty() || args[0] == "-h" || args[0] == "--help") {
-    PrintUsage(args.empty() ? stderr : stdout);
-    return args.empty() ? kExitFailure : kExitOk;
+  if (args.empty()) return Fail("usage: tesserix-cli image COMMAND ARGS... (try --help)");
+  if (args[0] == "-h" || args[0] == "--help") {
+    PrintUsage(stdout);
+    return kExitOk;
   }
   auto it = Commands().find(args[0]);
   if (it == Commands().end()) return Fail("unknown image command \"" + args[0] + "\"");

@@ -28,10 +28,7 @@ void PrintUsage(std::FILE* out) {
 int main(int argc, char** argv) {
   std::signal(SIGINT, OnInterrupt);
   tx::cli::Args args(argv + 1, argv + argc);
-  if (args.empty()) {
-    PrintUsage(stderr);
-    return tx::cli::kExitFailure;
-  }
+  if (args.empty()) return tx::cli::Fail("usage: tesserix-cli GROUP COMMAND ARGS... (try --help)");
   if (args[0] == "-h" || args[0] == "--help") {
     PrintUsage(stdout);
     return tx::cli::kExitOk;
