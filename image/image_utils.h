@@ -44,12 +44,14 @@ GlobalHandle ResampleMitchell(GlobalHandle image, int newWidth, int newHeight);
 /// Nearest-neighbour copy fitted into a box: 24 bits out (an 8-bit gray
 /// image stays gray; 1-, 4-, 8- and 16-bit colour images are expanded). With
 /// keepAspect the picture keeps its proportions; `rounding` rounds the
-/// computed side to nearest instead of down.
+/// computed side to nearest instead of down; a side never drops below 1
+/// pixel. Null for other depths or a box side below 1.
 GlobalHandle FitImageForDisplay(GlobalHandle image, int boxWidth, int boxHeight, bool keepAspect,
                                 bool rounding);
 
 /// Where DrawImageFitted puts an image of the given size in `box`: centred,
-/// an offset of 0 when the size differs from the box by 1 pixel or less.
+/// except that an axis on which the box is at most 1 pixel larger than the
+/// image (or smaller) gets an offset of 0.
 ImageRect PlaceFittedImage(const ImageRect& box, int imageWidth, int imageHeight);
 
 /// A copy of the stored rows [rect.top, rect.bottom) and columns
@@ -68,11 +70,13 @@ GlobalHandle CropImageTopDown(GlobalHandle image, const ImageRect& rect);
 int PasteImage(GlobalHandle destination, GlobalHandle source, int x, int y);
 
 /// A 24-bit copy of a 1-, 4-, 8- or 16-bit (5-5-5) image through its colour
-/// table. When the source's biClrUsed is 0 it is first set in the source to
-/// 2^depth. Null for 24-bit or other input.
+/// table. When a 1-, 4- or 8-bit source's biClrUsed is 0 it is first set in
+/// the source to 2^depth. Null for 24-bit or other input.
 GlobalHandle ConvertToTrueColour(GlobalHandle image);
 
-/// An 8-bit gray copy of a 1-, 4-, 8- or 24-bit image.
+/// An 8-bit gray copy (256-entry gray ramp) of a 1-, 4-, 8- or 24-bit image:
+/// each colour becomes (r * 77 + g * 150 + b * 29 + 128) >> 8, so a gray image
+/// is copied exactly. Null for other depths.
 GlobalHandle ConvertToGray(GlobalHandle image);
 
 /// A block holding `size` bytes read from `offset` of `file`, or null when

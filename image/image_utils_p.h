@@ -85,4 +85,26 @@ inline RgbQuad Rgb555(const std::uint8_t* pixel) {
                  std::uint8_t(((high >> 2) & 31) * 8), 0};
 }
 
+/// The colour of pixel `x` of a row of 1, 4, 8, 16 (5-5-5) or 24 bits; indexed
+/// pixels go through `palette` (see FullPalette).
+inline RgbQuad ColourAt(const std::uint8_t* row, std::int64_t x, int bits,
+                        const std::array<RgbQuad, 256>& palette) {
+  switch (bits) {
+    case 24: {
+      const std::uint8_t* p = row + 3 * x;
+      return RgbQuad{p[0], p[1], p[2], 0};
+    }
+    case 16:
+      return Rgb555(row + 2 * x);
+    default:
+      return palette[IndexAt(row, x, bits)];
+  }
+}
+
+/// Integer luma with weights 77, 150 and 29 (sum 256) for red, green and blue,
+/// rounded; a gray colour (v, v, v) gives back exactly v.
+inline std::uint8_t GrayOf(const RgbQuad& c) {
+  return std::uint8_t((c.red * 77 + c.green * 150 + c.blue * 29 + 128) >> 8);
+}
+
 }  // namespace tx::detail

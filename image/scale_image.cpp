@@ -58,8 +58,8 @@ void BilinearRow(const std::uint8_t* row0, const std::uint8_t* row1, int b, cons
     const std::uint8_t* p01 = row1 + c.first * Channels;
     const std::uint8_t* p11 = row1 + c.second * Channels;
     for (int ch = 0; ch < Channels; ++ch) {
-      out[ch] = std::uint8_t((p00[ch] * w00 + p10[ch] * w10 + p01[ch] * w01 + p11[ch] * w11 + 32) >>
-                             6);
+      out[ch] =
+          std::uint8_t((p00[ch] * w00 + p10[ch] * w10 + p01[ch] * w01 + p11[ch] * w11 + 32) >> 6);
     }
     out += Channels;
   }

@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include <libheif/heif.h>
+#include <webp/encode.h>
+
+#include "rastio/codec.h"
+#include "rastio/rastio.h"
+#include "tests/support/test_images.h"
+
+namespace tx::rastio {
+namespace {
+
+using testing::MakePatternImage;
+using testing::MaxColourDifference;
+using testing::PixelAt;
+
+using PixelFn = std::function<RgbQuad(int x, int y)>;  // reserved byte = alpha
+
+void ExpectColour(GlobalHandle image, int x, int y, RgbQuad want, int tolerance) {
+  RgbQuad got = PixelAt(image, x, y);
+  EXPECT_NEAR(got.red, want.red, tolerance) << x << "," << y;
+  EXPECT_NEAR(got.green, want.green, tolerance) << x << "," << y;
+  EXPECT_NEAR(got.blue, want.blue, tolerance) << x << "," << y;
+}
+
+// Truncations at `step` and a few hundred bit flips: a picture or a
+// reason, and no block leaked.
+void ExpectSoundOnDamage(Decoded (*decode)(ByteSpan), const ByteVector& file, std::size_t step,
+                         int flips) {
+  std::size_t blocksBefore = GlobalLiveBlockCount();
+  auto check = [&](ByteSpan data, std::size_t what) {
+    Decoded decoded = decode(data);
+    if (decoded.image) {
+      EXPECT_TRUE(ImageLock(decoded.image.get()).valid()) << what;
+    } else {
+      EXPECT_FALSE(decoded.error.empty()) << what;
+    }
+  };
+  for (std::size_t size = 0; size < file.size(); size += step) check(ByteSpan(file.data(), size), size);
+  std::mt19937 random(4321);
+  for (int round = 0; round < flips; ++round) {
+    ByteVector copy = file;
+    for (int flip = 0; flip < 1 + round % 3; ++flip) copy[random() % copy.size()] ^= 1 << random() % 8;
+    check(copy, 100000 + round);
+  }
+  EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
+}
+
+// --- WebP --------------------------------------------------------------------
+
+ByteVector EncodeWebp(int width, int height, const PixelFn& pixel, bool alpha, bool lossless) {
+  int channels = alpha ? 4 : 3;
+  ByteVector samples;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      RgbQuad p = pixel(x, y);
+      samples.insert(samples.end(), {p.blue, p.green, p.red});
+      if (alpha) samples.push_back(p.reserved);
+    }
+  }
+  std::uint8_t* output = nullptr;
+  int stride = width * channels;
+  std::size_t size =
+      alpha      ? WebPEncodeLosslessBGRA(samples.data(), width, height, stride, &output)
+      : lossless ? WebPEncodeLosslessBGR(samples.data(), width, height, stride, &output)
+                 : WebPEncodeBGR(samples.data(), width, height, stride, 90, &output);
+  ByteVector file(output, output + size);
+  WebPFree(output);
+  return file;
+}
+
+void Put24(ByteVector& out, std::uint32_t v) {
+  out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16)});
+}
+
+ByteVector Chunk(const char* fourCc, const ByteVector& payload) {
+  ByteVector out(fourCc, fourCc + 4);
+  Put24(out, std::uint32_t(payload.size()));
+  out.push_back(0);
+  out.insert(out.end(), payload.begin(), payload.end());
+  if (payload.size() % 2) out.push_back(0);
+  return out;
+}
+
+// An extended (VP8X) file around the given chunks.
+ByteVector ExtendedWebp(std::uint8_t flags, int width, int height, const std::vector<ByteVector>& chunks) {
+  ByteVector vp8x{flags, 0, 0, 0};
+  Put24(vp8x, std::uint32_t(width - 1));
+  Put24(vp8x, std::uint32_t(height - 1));
+  ByteVector body{'W', 'E', 'B', 'P'};
+  ByteVector head = Chunk("VP8X", vp8x);
+  body.insert(body.end(), head.begin(), head.end());
+  for (const ByteVector& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  ByteVector file{'R', 'I', 'F', 'F'};
+  Put24(file, std::uint32_t(body.size()));
+  file.push_back(0);
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+// The image chunk of a simple file (what follows "RIFF" size "WEBP").
+ByteVector ImageChunk(const ByteVector& simpleFile) {
+  return ByteVector(simpleFile.begin() + 12, simpleFile.end());
+}
+
+ByteVector AnimationFrame(int x, int y, int width, int height, const ByteVector& imageChunk) {
+  ByteVector anmf;
+  for (int v : {x / 2, y / 2, width - 1, height - 1, 100}) Put24(anmf, std::uint32_t(v));
+  anmf.push_back(0);
+  anmf.insert(anmf.end(), imageChunk.begin(), imageChunk.end());
+  return Chunk("ANMF", anmf);
+}
+
+TEST(WebpCodec, LosslessFilesRoundTripExactly) {
+  for (int width : {1, 2, 3, 5, 17}) {
+    PackedImage image = MakePatternImage(width, 6, 24);
+    ByteVector file = EncodeWebp(width, 6, [&](int x, int y) { return PixelAt(image.get(), x, y); },
+                                 false, true);
+    Decoded decoded = DecodeWebp(file);
+    ASSERT_TRUE(decoded.image) << decoded.error;
+    EXPECT_EQ(GetImageBitCount(decoded.image.get()), 24);
+    EXPECT_EQ(MaxColourDifference(image.get(), decoded.image.get()), 0) << width;
+    EXPECT_EQ(decoded.orientation, 1);
+  }
+}
+
+TEST(WebpCodec, LossyFilesComeBackUprightAndAlphaOverWhite) {
+  auto halves = [](int, int y) { return y < 16 ? RgbQuad{200, 120, 40, 255} : RgbQuad{20, 60, 220, 255}; };
+  Decoded lossy = DecodeWebp(EncodeWebp(16, 32, halves, false, false));
+  ASSERT_TRUE(lossy.image) << lossy.error;
+  ExpectColour(lossy.image.get(), 8, 4, halves(0, 0), 6);
+  ExpectColour(lossy.image.get(), 8, 28, halves(0, 31), 6);
+
+  auto alphas = [](int x, int) {
+    const std::uint8_t alpha[] = {0, 255, 128, 51};
+    return RgbQuad{0, 100, 200, alpha[x]};
+  };
+  Decoded alpha = DecodeWebp(EncodeWebp(4, 1, alphas, true, true));
+  ASSERT_TRUE(alpha.image) << alpha.error;
+  EXPECT_EQ(GetImageBitCount(alpha.image.get()), 24);
+  ExpectColour(alpha.image.get(), 0, 0, {255, 255, 255, 0}, 0);
+  ExpectColour(alpha.image.get(), 1, 0, {0, 100, 200, 0}, 0);
+  ExpectColour(alpha.image.get(), 2, 0, {127, 177, 227, 0}, 1);
+  ExpectColour(alpha.image.get(), 3, 0, {204, 224, 244, 0}, 1);
+}
+
+TEST(WebpCodec, AnimationGivesItsFirstFrameOnTheCanvas) {
+  auto red = [](int, int) { return RgbQuad{0, 0, 255, 255}; };
+  auto blue = [](int, int) { return RgbQuad{255, 0, 0, 255}; };
+  ByteVector file = ExtendedWebp(
+      0x12, 8, 6,
+      {Chunk("ANIM", {0, 0, 0, 0, 0, 0}),
+       AnimationFrame(2, 2, 4, 2, ImageChunk(EncodeWebp(4, 2, red, true, true))),
+       AnimationFrame(0, 0, 8, 6, ImageChunk(EncodeWebp(8, 6, blue, true, true)))});
+  Decoded decoded = DecodeWebp(file);
+  ASSERT_TRUE(decoded.image) << decoded.error;
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      bool inFrame = x >= 2 && x < 6 && y >= 2 && y < 4;
+      ExpectColour(decoded.image.get(), x, y, inFrame ? RgbQuad{0, 0, 255, 0} : RgbQuad{255, 255, 255, 0}, 0);
+    }
+  }
+}
+
+TEST(WebpCodec, OrientationComesFromTheExifChunk) {
+  auto gray = [](int x, int y) { return RgbQuad{std::uint8_t(x * 20), 90, std::uint8_t(y * 20), 255}; };
+  const ByteVector exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0,
+                           1,   0,   0,  0, 3, 0, 0, 0, 0, 0, 0,    0, 0, 0};
+  ByteVector file =
+      ExtendedWebp(0x08, 5, 3, {ImageChunk(EncodeWebp(5, 3, gray, false, true)), Chunk("EXIF", exif)});
+  Decoded decoded = DecodeWebp(file);
+  ASSERT_TRUE(decoded.image) << decoded.error;
+  EXPECT_EQ(decoded.orientation, 3);
+}
+
+TEST(WebpCodec, DamagedAndOversizedFilesFailCleanly) {
+  auto pattern = [](int x, int y) { return RgbQuad{std::uint8_t(x * 40), std::uint8_t(y * 50), 7, 255}; };
+  ExpectSoundOnDamage(DecodeWebp, EncodeWebp(6, 5, pattern, false, true), 1, 300);
+  ExpectSoundOnDamage(DecodeWebp, EncodeWebp(6, 5, pattern, false, false), 1, 300);
+
+  // An animation canvas claiming 70000 x 10 pixels around a tiny frame.
+  ByteVector huge = ExtendedWebp(
+      0x02, 70000, 10,
+      {Chunk("ANIM", {0, 0, 0, 0, 0, 0}),
+       AnimationFrame(0, 0, 6, 5, ImageChunk(EncodeWebp(6, 5, pattern, false, true)))});
+  std::size_t blocksBefore = GlobalLiveBlockCount();
+  Decoded decoded = DecodeWebp(huge);
+  EXPECT_FALSE(decoded.image);
+  EXPECT_NE(decoded.error.find("70000"), std::string::npos) << decoded.error;
+  EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
+}
+
+// --- HEIF --------------------------------------------------------------------
+
+/// A HEIF file made with libheif's encoder (HEVC, else AV1); empty when this
+/// machine has neither encoder.
+ByteVector EncodeHeif(int width, int height, const PixelFn& pixel, bool alpha,
+                      heif_orientation orientation = heif_orientation_normal) {
+  heif_compression_format format = heif_have_encoder_for_format(heif_compression_HEVC)  ? heif_compression_HEVC
+                                   : heif_have_encoder_for_format(heif_compression_AV1) ? heif_compression_AV1
+                                                                                        : heif_compression_undefined;
+  if (format == heif_compression_undefined) return {};
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  heif_context_get_encoder_for_format(context, format, &encoder);
+  heif_encoder_set_lossy_quality(encoder, 92);
+  heif_image* image = nullptr;
+  heif_image_create(width, height, heif_colorspace_RGB,
+                    alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &image);
+  heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
+  int stride = 0;
+  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* p = plane + y * stride;
+    for (int x = 0; x < width; ++x) {
+      RgbQuad c = pixel(x, y);
+      *p++ = c.red;
+      *p++ = c.green;
+      *p++ = c.blue;
+      if (alpha) *p++ = c.reserved;
+    }
+  }
+  heif_encoding_options* options = heif_encoding_options_alloc();
+  options->image_orientation = orientation;
+  heif_context_encode_image(context, image, encoder, options, nullptr);
+  ByteVector file;
+  heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* out) {
+                       auto* bytes = static_cast<const std::uint8_t*>(data);
+                       static_cast<ByteVector*>(out)->assign(bytes, bytes + size);
+                       return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                     }};
+  heif_context_write(context, &writer, &file);
+  heif_encoding_options_free(options);
+  heif_image_release(image);
+  heif_encoder_release(encoder);
+  heif_context_free(context);
+  return file;
+}
+
+constexpr RgbQuad kRed{0, 0, 255, 255}, kBlue{255, 0, 0, 255};
+
+class HeifCodec : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Left half red, right half blue.
+    m_halves = [](int x, int) { return x < 32 ? kRed : kBlue; };
+    m_file = EncodeHeif(64, 48, m_halves, false);
+    if (m_file.empty()) GTEST_SKIP() << "libheif has no HEVC or AV1 encoder on this machine";
+  }
+  PixelFn m_halves;
+  ByteVector m_file;
+};
+
+TEST_F(HeifCodec, DecodesThePrimaryPictureTo24Bits) {
+  Decoded decoded = DecodeHeif(m_file);
+  ASSERT_TRUE(decoded.image) << decoded.error;
+  EXPECT_EQ(GetImageBitCount(decoded.image.get()), 24);
+  EXPECT_EQ(decoded.orientation, 1);
+  ExpectColour(decoded.image.get(), 10, 24, kRed, 12);
+  ExpectColour(decoded.image.get(), 54, 24, kBlue, 12);
+}
+
+TEST_F(HeifCodec, AppliesTheFilesRotationItself) {
+  Decoded decoded = DecodeHeif(EncodeHeif(64, 48, m_halves, false, heif_orientation_rotate_90_cw));
+  ASSERT_TRUE(decoded.image) << decoded.error;
+  EXPECT_EQ(decoded.orientation, 1);
+  ImageLock lock(decoded.image.get());
+  ASSERT_EQ(lock.width(), 48);
+  ASSERT_EQ(lock.height(), 64);
+  ExpectColour(decoded.image.get(), 24, 10, kRed, 12);   // the left half is now on top
+  ExpectColour(decoded.image.get(), 24, 54, kBlue, 12);
+}
+
+TEST_F(HeifCodec, AlphaIsCompositedOverWhite) {
+  auto transparentLeft = [](int x, int) { return x < 32 ? RgbQuad{0, 0, 0, 0} : kBlue; };
+  Decoded decoded = DecodeHeif(EncodeHeif(64, 48, transparentLeft, true));
+  ASSERT_TRUE(decoded.image) << decoded.error;
+  EXPECT_EQ(GetImageBitCount(decoded.image.get()), 24);
+  ExpectColour(decoded.image.get(), 10, 24, {255, 255, 255, 0}, 12);
+  ExpectColour(decoded.image.get(), 54, 24, kBlue, 12);
+}
+
+TEST_F(HeifCodec, DamagedAndOversizedFilesFailCleanly) {
+  ExpectSoundOnDamage(DecodeHeif, m_file, 7, 300);
+
+  std::size_t blocksBefore = GlobalLiveBlockCount();
+  SetPictureSizeLimits(100, 1000);
+  Decoded decoded = DecodeHeif(m_file);
+  SetPictureSizeLimits(kMaxPictureSide, kMaxPicturePixels);
+  EXPECT_FALSE(decoded.image);
+  EXPECT_NE(decoded.error.find("pixels"), std::string::npos) << decoded.error;
+  EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
+}
+
+TEST(HeifCodecInput, GarbageIsRefusedWithAReason) {
+  for (const ByteVector& bytes : {ByteVector{}, ByteVector(100, 0xAB),
+                                  ByteVector{0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c'}}) {
+    Decoded decoded = DecodeHeif(bytes);
+    EXPECT_FALSE(decoded.image);
+    EXPECT_FALSE(decoded.error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tx::rastio
