@@ -97,9 +97,10 @@ std::uint8_t BackgroundIndex(const GifFileType& gif, const ColorMapObject* local
       nearestDistance = distance;
     }
   }
-  if (used < kTableSize) {
-    table[used] = RgbQuad{want.Blue, want.Green, want.Red, 0};
-    return std::uint8_t(used);
+  int spare = used == transparent ? used + 1 : used;
+  if (spare < kTableSize) {
+    table[spare] = RgbQuad{want.Blue, want.Green, want.Red, 0};
+    return std::uint8_t(spare);
   }
   return std::uint8_t(nearest);
 }

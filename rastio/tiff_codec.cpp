@@ -197,9 +197,9 @@ TiffPtr OpenTiff(const char* mode, thandle_t file, TIFFReadWriteProc read, TIFFR
 }
 
 // Lets libtiff take strips and tiles straight from the bytes. libtiff never
-// writes through a mapping it opened for reading (files are mapped read-only),
-// and it checks every mapped access against the size. Reading uncompressed
-// tiles of less than 1 KiB fails in libtiff 4.5 without it.
+// writes through a mapping it opened for reading (it maps files read-only)
+// and checks every mapped access against the size. Without a mapping,
+// libtiff 4.5 refuses uncompressed tiles whose size is not a multiple of 1 KiB.
 int MapSource(thandle_t handle, void** base, toff_t* size) {
   auto* source = static_cast<TiffSource*>(handle);
   if (source->data.empty()) return 0;

@@ -193,8 +193,6 @@ TEST(GifEncode, RefusesWhatGifCannotHoldAndLeavesTheOutputAlone) {
   PackedImage colour = MakePatternImage(4, 4, 24);
   EXPECT_FALSE(EncodeGif(colour.get(), false, out, error));
   EXPECT_NE(error.find("256 colours"), std::string::npos) << error;
-  PackedImage deep(NewImageBlock(2, 2, 16, 0, OnAllocFailure::Quiet));
-  EXPECT_FALSE(EncodeGif(deep.get(), false, out, error));
   PackedImage wide(NewImageBlock(70000, 1, 1, 2, OnAllocFailure::Quiet));
   error.clear();
   EXPECT_FALSE(EncodeGif(wide.get(), false, out, error));

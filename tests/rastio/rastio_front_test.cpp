@@ -68,9 +68,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, RastioRoundTrip,
                                            FormatCase{"pcx", 24, true}, FormatCase{"gif", 8, true},
                                            FormatCase{"jpg", 24, false},
                                            FormatCase{"JPEG", 24, false}),
-                         [](const auto& info) {
-                           return std::string(info.param.extension) +
-                                  std::to_string(info.param.bits);
+                         [](const auto& testInfo) {
+                           return std::string(testInfo.param.extension) +
+                                  std::to_string(testInfo.param.bits);
                          });
 
 TEST(RastioFront, JpegCodeWritesJpegWhateverTheExtension) {
