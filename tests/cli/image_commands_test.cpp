@@ -17,14 +17,14 @@ namespace {
 using testing::MakePatternImage;
 using testing::TempDir;
 
-struct Run {
+struct CliRun {
   int exitCode;
   std::string out;  // stdout and stderr together
 };
 
-Run RunCli(const std::string& arguments) {
+CliRun RunCli(const std::string& arguments) {
   std::string command = std::string(TESSERIX_CLI_PATH) + " " + arguments + " 2>&1";
-  Run run{-1, {}};
+  CliRun run{-1, {}};
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
   std::array<char, 4096> buffer;
@@ -51,7 +51,7 @@ class CliImage : public ::testing::Test {
 };
 
 TEST_F(CliImage, InfoPrintsSizeDepthAndKind) {
-  Run run = RunCli("image info " + Path("colour.bmp"));
+  CliRun run = RunCli("image info " + Path("colour.bmp"));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "7 5 24 2\n");
   EXPECT_EQ(Info("indexed.bmp"), "6 4 8 3\n");
@@ -81,7 +81,7 @@ TEST_F(CliImage, EveryCommandProducesTheExpectedPicture) {
     std::string extra;
     if (name == "scale" || name == "resample") extra = " 3 2";
     if (name == "crop") extra = " 1 1 5 4";
-    Run run = RunCli("image " + name + " " + Path(input) + " " + Path(c.output) + extra);
+    CliRun run = RunCli("image " + name + " " + Path(input) + " " + Path(c.output) + extra);
     EXPECT_EQ(run.exitCode, 0) << c.arguments << ": " << run.out;
     EXPECT_EQ(Info(c.output), c.info) << c.arguments;
   }
@@ -103,7 +103,7 @@ TEST_F(CliImage, FailuresExitOneWithAReason) {
       "paint",
   };
   for (const std::string& arguments : cases) {
-    Run run = RunCli(arguments);
+    CliRun run = RunCli(arguments);
     EXPECT_EQ(run.exitCode, 1) << arguments;
     EXPECT_NE(run.out.find("tesserix-cli"), std::string::npos) << arguments << ": " << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << arguments << ": " << run.out;
@@ -113,7 +113,7 @@ TEST_F(CliImage, FailuresExitOneWithAReason) {
 TEST_F(CliImage, HelpForEveryCommand) {
   for (const char* command :
        {"info", "convert", "scale", "resample", "crop", "truecolour", "gray"}) {
-    Run run = RunCli(std::string("image ") + command + " --help");
+    CliRun run = RunCli(std::string("image ") + command + " --help");
     EXPECT_EQ(run.exitCode, 0) << command;
     EXPECT_NE(run.out.find(std::string("usage: tesserix-cli image ") + command), std::string::npos);
   }
