@@ -61,8 +61,8 @@ void CopyPixels(const std::uint8_t* plane, int planeStride, bool alpha, bool pre
         unsigned value = from[2 - c];
         if (alpha) {
           unsigned a = from[3], clear = 255 - a;
-          value = premultiplied ? std::min(255u, value + clear)
-                                : (value * a + 255 * clear + 127) / 255;
+          value =
+              premultiplied ? std::min(255u, value + clear) : (value * a + 255 * clear + 127) / 255;
         }
         to[c] = std::uint8_t(value);
       }
@@ -83,8 +83,8 @@ Decoded DecodeHeif(ByteSpan data) {
   // libheif refuses larger pictures while it parses the boxes, before it
   // allocates anything for them.
   heif_context_set_maximum_image_size_limit(context.get(), int(kMaxPictureSide));
-  heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.data(),
-                                                                data.size(), nullptr);
+  heif_error error =
+      heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr);
   if (error.code != heif_error_Ok) {
     result.error = HeifFailure(error);
     return result;

@@ -383,7 +383,8 @@ Decoded DecodeJpeg(ByteSpan data) {
       d.info.out_color_space = JCS_EXT_BGR;
       break;
   }
-  PackedImage image(NewDecodedImage(width, height, bitCount, bitCount == 8 ? 256 : 0, result.error));
+  PackedImage image(
+      NewDecodedImage(width, height, bitCount, bitCount == 8 ? 256 : 0, result.error));
   if (!image) return result;
   ByteVector cmykRow;
   try {
@@ -399,9 +400,12 @@ Decoded DecodeJpeg(ByteSpan data) {
       return result;
     }
     if (bitCount == 8) FillGrayRamp(lock.palette());
-    JpegTarget target{lock.bits(),       lock.stride(),
-                      JDIMENSION(width), JDIMENSION(height),
-                      components,        cmyk ? cmykRow.data() : nullptr,
+    JpegTarget target{lock.bits(),
+                      lock.stride(),
+                      JDIMENSION(width),
+                      JDIMENSION(height),
+                      components,
+                      cmyk ? cmykRow.data() : nullptr,
                       d.info.saw_Adobe_marker != 0};
     if (!ReadJpegPixels(d, target)) {
       result.error = std::string("JPEG: ") + d.errors.message;

@@ -77,7 +77,7 @@ struct PngShape {
   png_uint_32 height;
   int bitCount;  // of the packed image
   PngLayout layout;
-  bool gray;     // 8-bit gray image
+  bool gray;        // 8-bit gray image
   bool blackWhite;  // 1-bit gray
   int passes;
   std::size_t rowBytes;  // of libpng's rows after the transformations
@@ -167,7 +167,8 @@ void ConvertPngRow(const PngShape& s, const std::uint8_t* from, std::uint8_t* to
   }
   for (png_uint_32 x = 0; x < s.width; ++x, from += 4, to += 3) {
     unsigned alpha = from[3], clear = 255 - alpha;
-    for (int c = 0; c < 3; ++c) to[c] = std::uint8_t((from[c] * alpha + 255 * clear + 127) / 255);
+    for (int c = 0; c < 3; ++c)
+      to[c] = std::uint8_t((from[c] * alpha + 255 * clear + 127) / 255);
   }
 }
 
@@ -286,7 +287,8 @@ bool WritePngRows(PngWriter& w, const PngPicture& p) {
   }
   png_write_info(w.png, w.info);
   if (p.colourType == PNG_COLOR_TYPE_RGB) png_set_bgr(w.png);
-  for (int y = 0; y < lock.height(); ++y) png_write_row(w.png, lock.topDownRow(y));
+  for (int y = 0; y < lock.height(); ++y)
+    png_write_row(w.png, lock.topDownRow(y));
   png_write_end(w.png, w.info);
   return true;
 }
@@ -381,8 +383,8 @@ bool EncodePng(GlobalHandle image, ByteVector& out, std::string& error) {
     unsigned tableSize = std::min(lock.colourCount(), 1u << bits);
     unsigned size = std::max(tableSize, HighestIndex(lock) + 1);
     for (unsigned i = 0; i < tableSize; ++i) {
-      palette[i] = png_color{lock.palette()[i].red, lock.palette()[i].green,
-                             lock.palette()[i].blue};
+      palette[i] =
+          png_color{lock.palette()[i].red, lock.palette()[i].green, lock.palette()[i].blue};
     }
     picture.palette = palette;
     picture.paletteSize = int(size);

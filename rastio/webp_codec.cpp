@@ -100,8 +100,8 @@ bool DecodeStill(ByteSpan data, const WebPBitstreamFeatures& features, const Ima
   return true;
 }
 
-bool DecodeFirstFrame(ByteSpan data, const WebPBitstreamFeatures& features,
-                      const ImageLock& lock, std::string& error) {
+bool DecodeFirstFrame(ByteSpan data, const WebPBitstreamFeatures& features, const ImageLock& lock,
+                      std::string& error) {
   WebPAnimDecoderOptions options;
   if (!WebPAnimDecoderOptionsInit(&options)) {
     error = "WebP: the decoder library does not match";

