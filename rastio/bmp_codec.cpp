@@ -108,8 +108,9 @@ bool ReadLayout(ByteSpan data, BmpLayout& layout, std::string& error) {
       !os2 && (layout.compression == kBiBitFields || layout.compression == kBiAlphaBitFields);
   if (bitFields) {
     // Masks follow a 40-byte header; longer headers hold them inside.
-    for (std::uint32_t& mask : layout.masks)
+    for (std::uint32_t& mask : layout.masks) {
       mask = in.u32();
+    }
   }
   std::size_t headersEnd = kFileHeaderSize + headerSize;
   if (bitFields && headerSize == kInfoHeaderSize) {
@@ -251,8 +252,9 @@ bool ReadRle(ByteSpan data, const BmpLayout& layout, const ImageLock& lock, std:
     std::uint8_t count = in.u8();
     std::uint8_t value = in.u8();
     if (count > 0) {
-      for (int i = 0; i < count && x < width; ++i)
+      for (int i = 0; i < count && x < width; ++i) {
         put(nibbleOrByte(value, i));
+      }
       continue;
     }
     if (value == 0) {  // end of line

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "image/image_block.h"
 #include "rastio/byte_reader_p.h"
@@ -225,8 +224,9 @@ void PutRunLine(ByteVector& out, const std::uint8_t* line, std::size_t size) {
   while (x < size) {
     std::uint8_t value = line[x];
     std::size_t run = 1;
-    while (x + run < size && run < kMaxRun && line[x + run] == value)
+    while (x + run < size && run < kMaxRun && line[x + run] == value) {
       ++run;
+    }
     if (run > 1 || (value & kRunFlags) == kRunFlags) PutU8(out, kRunFlags | run);
     PutU8(out, value);
     x += run;
@@ -276,6 +276,7 @@ bool EncodePcx(GlobalHandle image, ByteVector& out, std::string& error) {
   const std::size_t planeBytes =
       ((std::size_t(width) * bitsPerPlane + 7) / 8 + 1) & ~std::size_t(1);
 
+  const std::size_t headerAt = out.size();
   auto dotsPerInch = [](std::int32_t pelsPerMeter) {
     return std::uint32_t(std::clamp<std::int64_t>((pelsPerMeter * 254ll + 5000) / 10000, 0, 65535));
   };
@@ -298,7 +299,7 @@ bool EncodePcx(GlobalHandle image, ByteVector& out, std::string& error) {
   PutU8(out, std::uint32_t(planes));
   PutU16(out, std::uint32_t(planeBytes));
   PutU16(out, bits == 8 && IsGrayImage(image) ? kPaletteInfoGray : kPaletteInfoColour);
-  out.resize(out.size() + (kHeaderSize - 70), 0);  // screen size and filler
+  out.resize(headerAt + kHeaderSize, 0);  // screen size and filler
 
   ByteVector line(planeBytes * std::size_t(planes));
   for (int y = 0; y < height; ++y) {
@@ -311,8 +312,9 @@ bool EncodePcx(GlobalHandle image, ByteVector& out, std::string& error) {
         line[2 * planeBytes + std::size_t(x)] = row[3 * x];
       }
     } else if (invert) {
-      for (int x = 0; x < width; ++x)
+      for (int x = 0; x < width; ++x) {
         SetIndex(line.data(), 1, x, IndexAt(row, 1, x) ^ 1);
+      }
     } else if (planes == 1) {
       CopyPackedRow(line.data(), row, bits, width);
     } else {

@@ -128,7 +128,7 @@ class PixelPlacer {
   /// Places one pixel of the file; `pixel` holds bytesPerPixel() bytes.
   void put(const std::uint8_t* pixel) {
     int y = m_topDown ? m_height - 1 - m_row : m_row;
-    int x = m_column;
+    int x = m_rightToLeft ? m_width - 1 - m_column : m_column;
     std::uint8_t* out = m_lock.row(y) + std::size_t(x) * m_outBytes;
     if (m_outBytes == 1) {
       out[0] = pixel[0];
@@ -160,7 +160,7 @@ class PixelPlacer {
 };
 
 // Run-length packets may cross scan lines; a packet reaching past the last
-// pixel is cut short. Every packet consumes a byte, so the loop ends.
+// pixel is cut short. Every packet places a pixel or fails, so the loop ends.
 bool ReadPackets(ByteReader& in, PixelPlacer& placer) {
   const std::size_t size = placer.bytesPerPixel();
   while (!placer.done()) {
@@ -169,13 +169,15 @@ bool ReadPackets(ByteReader& in, PixelPlacer& placer) {
     if (packet & kRunPacket) {
       ByteSpan pixel = in.take(size);
       if (!in.ok()) return false;
-      for (std::int64_t i = 0; i < count; ++i)
+      for (std::int64_t i = 0; i < count; ++i) {
         placer.put(pixel.data());
+      }
     } else {
       ByteSpan pixels = in.take(size * std::size_t(count));
       if (!in.ok()) return false;
-      for (std::int64_t i = 0; i < count; ++i)
+      for (std::int64_t i = 0; i < count; ++i) {
         placer.put(pixels.data() + i * size);
+      }
     }
   }
   return true;
@@ -258,8 +260,9 @@ void PutPacketLine(ByteVector& out, const std::uint8_t* line, int width, std::si
   int x = 0;
   while (x < width) {
     int run = 1;
-    while (x + run < width && run < kMaxPacket && same(x, x + run))
+    while (x + run < width && run < kMaxPacket && same(x, x + run)) {
       ++run;
+    }
     if (run > 1) {
       PutU8(out, kRunPacket | (run - 1));
       PutBytes(out, line + std::size_t(x) * size, size);
@@ -267,8 +270,9 @@ void PutPacketLine(ByteVector& out, const std::uint8_t* line, int width, std::si
       continue;
     }
     int start = x;
-    while (x < width && x - start < kMaxPacket && !(x + 1 < width && same(x, x + 1)))
+    while (x < width && x - start < kMaxPacket && !(x + 1 < width && same(x, x + 1))) {
       ++x;
+    }
     PutU8(out, std::uint32_t(x - start - 1));
     PutBytes(out, line + std::size_t(start) * size, std::size_t(x - start) * size);
   }
@@ -322,8 +326,9 @@ bool EncodeTga(GlobalHandle image, bool rle, ByteVector& out, std::string& error
   for (int y = 0; y < height; ++y) {  // stored rows are bottom-up already
     const std::uint8_t* row = lock.row(y);
     if (bits < 8) {
-      for (int x = 0; x < width; ++x)
+      for (int x = 0; x < width; ++x) {
         line[std::size_t(x)] = IndexAt(row, bits, x);
+      }
     } else {
       std::copy_n(row, line.size(), line.begin());
     }
