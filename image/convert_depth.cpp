@@ -62,7 +62,7 @@ GlobalHandle ConvertToGray(GlobalHandle image) {
         out[x] = detail::GrayOf(RgbQuad{in[3 * x], in[3 * x + 1], in[3 * x + 2], 0});
     } else {
       for (int x = 0; x < width; ++x)
-        out[x] = grayOfIndex[detail::IndexAt(in, x, bits)];
+        out[x] = grayOfIndex[IndexAt(in, x, bits)];
     }
   }
   return result.release();

@@ -40,7 +40,7 @@ GlobalHandle FitImageForDisplay(GlobalHandle image, int boxWidth, int boxHeight,
     }
   }
 
-  const bool gray = detail::IsGrayLock(src);
+  const bool gray = src.isGray();
   PackedImage result(NewImageBlock(int(width), int(height), gray ? 8 : 24, gray ? 256 : 0));
   ImageLock dst(result.get());
   if (!dst) return nullptr;

@@ -28,6 +28,15 @@ ImageLock::ImageLock(GlobalHandle image) : m_handle(image) {
   m_colours = std::uint32_t(colours);
 }
 
+bool ImageLock::isGray() const {
+  if (!valid() || bitCount() != 8 || m_header->biClrUsed != 256) return false;
+  for (int i = 0; i < 256; ++i) {
+    const RgbQuad& entry = m_palette[i];
+    if (entry.blue != i || entry.green != i || entry.red != i) return false;
+  }
+  return true;
+}
+
 ImageLock::~ImageLock() {
   if (m_handle) GlobalUnlock(m_handle);
 }

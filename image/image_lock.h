@@ -64,6 +64,8 @@ class ImageLock {
   /// depth is 8 or less (the bitmap convention for a full table).
   std::uint32_t colourCount() const { return m_colours; }
   RgbQuad* palette() const { return m_palette; }
+  /// True for a gray image: 8 bits, exactly 256 entries, entry i = (i, i, i).
+  bool isGray() const;
   /// Start of the pixel rows (the bottom row).
   std::uint8_t* bits() const { return m_bits; }
   /// Stored row `y`, counted from the bottom.

@@ -9,6 +9,7 @@
 
 #include "image/image_lock.h"
 #include "image/image_utils.h"
+#include "image/pixel_index.h"
 #include "platform/cancel_flag.h"
 
 namespace tx::detail {
@@ -26,16 +27,6 @@ std::unique_ptr<T[]> NewTable(std::size_t count) {
   return std::unique_ptr<T[]>(new (std::nothrow) T[count == 0 ? 1 : count]);
 }
 
-/// True for a gray image: 8 bits, exactly 256 entries, entry i = (i, i, i).
-inline bool IsGrayLock(const ImageLock& lock) {
-  if (lock.bitCount() != 8 || lock.header().biClrUsed != 256) return false;
-  for (int i = 0; i < 256; ++i) {
-    const RgbQuad& e = lock.palette()[i];
-    if (e.blue != i || e.green != i || e.red != i) return false;
-  }
-  return true;
-}
-
 /// The colour table widened to 256 entries; indices past the table read as
 /// black so that a pixel value the table does not cover never reads beyond it.
 inline std::array<RgbQuad, 256> FullPalette(const ImageLock& lock) {
@@ -46,36 +37,6 @@ inline std::array<RgbQuad, 256> FullPalette(const ImageLock& lock) {
     table[i].reserved = 0;
   }
   return table;
-}
-
-/// Pixel `x` of an indexed row of 1, 4 or 8 bits (most significant bits first).
-inline std::uint8_t IndexAt(const std::uint8_t* row, std::int64_t x, int bits) {
-  switch (bits) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    default:
-      return row[x];
-  }
-}
-
-/// Stores `value` as pixel `x` of an indexed row; the rest of the byte is kept.
-inline void PutIndex(std::uint8_t* row, std::int64_t x, int bits, std::uint8_t value) {
-  switch (bits) {
-    case 1: {
-      auto mask = std::uint8_t(0x80 >> (x & 7));
-      row[x >> 3] = std::uint8_t((row[x >> 3] & ~mask) | ((value & 1) ? mask : 0));
-      break;
-    }
-    case 4: {
-      int shift = (x & 1) ? 0 : 4;
-      row[x >> 1] = std::uint8_t((row[x >> 1] & ~(15 << shift)) | ((value & 15) << shift));
-      break;
-    }
-    default:
-      row[x] = value;
-  }
 }
 
 /// A 16-bit 5-5-5 pixel (little-endian, blue in the low bits) as 8-bit channels.

@@ -73,13 +73,7 @@ int GetImageBitCount(GlobalHandle image) {
 }
 
 int IsGrayImage(GlobalHandle image) {
-  ImageLock lock(image);
-  if (!lock || lock.bitCount() != 8 || lock.header().biClrUsed != 256) return 0;
-  for (int i = 0; i < 256; ++i) {
-    const RgbQuad& entry = lock.palette()[i];
-    if (entry.blue != i || entry.green != i || entry.red != i) return 0;
-  }
-  return 1;
+  return ImageLock(image).isGray() ? 1 : 0;
 }
 
 int GetImageKind(GlobalHandle image) {

@@ -73,7 +73,7 @@ GlobalHandle ScaleImage(GlobalHandle image, int newWidth, int newHeight) {
   if (!src) return nullptr;
   const int bits = src.bitCount();
   if (bits != 24 && bits != 8 && bits != 4 && bits != 1) return nullptr;
-  const bool bilinear = bits == 24 || detail::IsGrayLock(src);
+  const bool bilinear = bits == 24 || src.isGray();
 
   PackedImage result(NewImageBlock(newWidth, newHeight, bits, src.colourCount()));
   ImageLock dst(result.get());
@@ -123,7 +123,7 @@ GlobalHandle ScaleImage(GlobalHandle image, int newWidth, int newHeight) {
     const std::uint8_t* in = src.row(int(NearestIndex(y, srcHeight, newHeight)));
     std::uint8_t* out = dst.row(y);
     for (int i = 0; i < newWidth; ++i)
-      detail::PutIndex(out, i, bits, detail::IndexAt(in, cols[i], bits));
+      PutIndex(out, i, bits, IndexAt(in, cols[i], bits));
   }
   return result.release();
 }

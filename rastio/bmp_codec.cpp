@@ -236,7 +236,7 @@ bool ReadRle(ByteSpan data, const BmpLayout& layout, const ImageLock& lock, std:
   std::int64_t x = 0, y = 0;
   auto put = [&](std::uint8_t index) {
     if (x < width) {
-      SetIndex(lock.row(int(layout.topDown ? height - 1 - y : y)), bits, x, index);
+      PutIndex(lock.row(int(layout.topDown ? height - 1 - y : y)), x, bits, index);
     }
     ++x;
   };

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/pixel_index.h"
 #include "rastio/codec.h"
 
 namespace tx::rastio {
@@ -82,37 +83,6 @@ inline void PutU32(ByteVector& out, std::uint32_t value) {
 }
 inline void PutBytes(ByteVector& out, const std::uint8_t* bytes, std::size_t count) {
   out.insert(out.end(), bytes, bytes + count);
-}
-
-/// Index of pixel `x` in a packed row of 1, 4 or 8 bits (most significant
-/// bits first, as bitmaps store them).
-inline std::uint8_t IndexAt(const std::uint8_t* row, int bitCount, std::int64_t x) {
-  switch (bitCount) {
-    case 1:
-      return (row[x / 8] >> (7 - x % 8)) & 1;
-    case 4:
-      return (row[x / 2] >> (x % 2 ? 0 : 4)) & 15;
-    default:
-      return row[x];
-  }
-}
-
-/// Sets pixel `x` of a packed row of 1, 4 or 8 bits; `index` must fit the depth.
-inline void SetIndex(std::uint8_t* row, int bitCount, std::int64_t x, std::uint8_t index) {
-  switch (bitCount) {
-    case 1: {
-      auto bit = std::uint8_t(0x80 >> (x % 8));
-      row[x / 8] = std::uint8_t(index ? row[x / 8] | bit : row[x / 8] & ~bit);
-      break;
-    }
-    case 4: {
-      int shift = x % 2 ? 0 : 4;
-      row[x / 2] = std::uint8_t((row[x / 2] & ~(15 << shift)) | (index & 15) << shift);
-      break;
-    }
-    default:
-      row[x] = index;
-  }
 }
 
 /// Copies the bytes holding `width` pixels of `bitCount` bits and clears the

@@ -4,6 +4,7 @@
 
 #include "image/image_block.h"
 #include "image/image_lock.h"
+#include "image/pixel_index.h"
 
 namespace tx::rastio {
 namespace {
@@ -17,11 +18,7 @@ class PixelRows {
 
   std::uint32_t Get(int x, int y) const {
     const std::uint8_t* row = m_lock.topDownRow(y);
-    if (m_bits < 8) {
-      int perByte = 8 / m_bits;
-      int shift = 8 - m_bits * (x % perByte + 1);
-      return (row[x / perByte] >> shift) & ((1u << m_bits) - 1);
-    }
+    if (m_bits <= 8) return IndexAt(row, x, m_bits);
     std::uint32_t value = 0;
     std::memcpy(&value, row + std::size_t(x) * m_bytes, m_bytes);
     return value;
@@ -29,13 +26,7 @@ class PixelRows {
 
   void Set(int x, int y, std::uint32_t value) const {
     std::uint8_t* row = m_lock.topDownRow(y);
-    if (m_bits < 8) {
-      int perByte = 8 / m_bits;
-      int shift = 8 - m_bits * (x % perByte + 1);
-      std::uint8_t mask = std::uint8_t(((1u << m_bits) - 1) << shift);
-      row[x / perByte] = std::uint8_t((row[x / perByte] & ~mask) | ((value << shift) & mask));
-      return;
-    }
+    if (m_bits <= 8) return PutIndex(row, x, m_bits, std::uint8_t(value));
     std::memcpy(row + std::size_t(x) * m_bytes, &value, m_bytes);
   }
 

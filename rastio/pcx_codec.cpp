@@ -205,9 +205,9 @@ Decoded DecodePcx(ByteSpan data) {
       for (std::int64_t x = 0; x < width; ++x) {
         std::uint8_t index = 0;
         for (int p = 0; p < planes; ++p) {
-          index |= std::uint8_t(IndexAt(line.data() + p * planeBytes, 1, x) << p);
+          index |= std::uint8_t(IndexAt(line.data() + p * planeBytes, x, 1) << p);
         }
-        SetIndex(row, 4, x, index);
+        PutIndex(row, x, 4, index);
       }
     }
   }
@@ -313,15 +313,15 @@ bool EncodePcx(GlobalHandle image, ByteVector& out, std::string& error) {
       }
     } else if (invert) {
       for (int x = 0; x < width; ++x) {
-        SetIndex(line.data(), 1, x, IndexAt(row, 1, x) ^ 1);
+        PutIndex(line.data(), x, 1, IndexAt(row, x, 1) ^ 1);
       }
     } else if (planes == 1) {
       CopyPackedRow(line.data(), row, bits, width);
     } else {
       for (int x = 0; x < width; ++x) {
-        std::uint8_t index = IndexAt(row, bits, x);
+        std::uint8_t index = IndexAt(row, x, bits);
         for (int p = 0; p < planes; ++p) {
-          SetIndex(line.data() + std::size_t(p) * planeBytes, 1, x, (index >> p) & 1);
+          PutIndex(line.data() + std::size_t(p) * planeBytes, x, 1, (index >> p) & 1);
         }
       }
     }

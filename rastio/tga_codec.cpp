@@ -327,7 +327,7 @@ bool EncodeTga(GlobalHandle image, bool rle, ByteVector& out, std::string& error
     const std::uint8_t* row = lock.row(y);
     if (bits < 8) {
       for (int x = 0; x < width; ++x) {
-        line[std::size_t(x)] = IndexAt(row, bits, x);
+        line[std::size_t(x)] = IndexAt(row, x, bits);
       }
     } else {
       std::copy_n(row, line.size(), line.begin());

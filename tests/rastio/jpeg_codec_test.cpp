@@ -10,6 +10,7 @@
 #include "image/image_block.h"
 #include "rastio/codec.h"
 #include "rastio/rastio.h"
+#include "tests/rastio/codec_testing.h"
 #include "tests/support/test_images.h"
 
 namespace tx::rastio {
@@ -95,31 +96,6 @@ std::size_t LastMarker(const ByteVector& file, std::uint8_t code) {
     if (file[i] == 0xFF && file[i + 1] == code) return i;
   }
   return 0;
-}
-
-// Every prefix and a few hundred bit flips: a picture or a reason, no leak.
-void ExpectSoundOnDamage(Decoded (*decode)(ByteSpan), const ByteVector& file) {
-  std::size_t blocksBefore = GlobalLiveBlockCount();
-  auto check = [&](ByteSpan data, std::size_t what) {
-    Decoded decoded = decode(data);
-    if (decoded.image) {
-      EXPECT_TRUE(ImageLock(decoded.image.get()).valid()) << what;
-    } else {
-      EXPECT_FALSE(decoded.error.empty()) << what;
-    }
-  };
-  for (std::size_t size = 0; size < file.size(); ++size) {
-    check(ByteSpan(file.data(), size), size);
-  }
-  std::mt19937 random(1234);
-  for (int round = 0; round < 300; ++round) {
-    ByteVector copy = file;
-    for (int flip = 0; flip < 1 + round % 3; ++flip) {
-      copy[random() % copy.size()] ^= 1 << random() % 8;
-    }
-    check(copy, 100000 + round);
-  }
-  EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
 }
 
 TEST(JpegCodec, RoundTripsEveryDepthItWrites) {

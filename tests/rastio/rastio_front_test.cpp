@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include "rastio/rastio.h"
@@ -39,6 +40,10 @@ struct FormatCase {
   int bits;
   bool exact;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* out) {
+  *out << c.extension << "/" << c.bits;
+}
 
 class RastioRoundTrip : public ::testing::TestWithParam<FormatCase> {};
 

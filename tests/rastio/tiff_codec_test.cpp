@@ -6,6 +6,7 @@
 #include "image/image_block.h"
 #include "rastio/codec.h"
 #include "rastio/rastio.h"
+#include "tests/rastio/codec_testing.h"
 #include "tests/support/test_images.h"
 
 namespace tx::rastio {
@@ -370,16 +371,6 @@ struct SmallPictureLimits {
   ~SmallPictureLimits() { SetPictureSizeLimits(kMaxPictureSide, kMaxPicturePixels); }
 };
 
-void ExpectImageOrReason(ByteSpan bytes) {
-  Decoded decoded = DecodeTiff(bytes);
-  if (decoded.image) {
-    EXPECT_TRUE(ImageLock(decoded.image.get()).valid());
-  } else {
-    EXPECT_FALSE(decoded.error.empty());
-  }
-  TiffIsLzw(bytes);
-}
-
 TEST(TiffRobustness, TruncatedAndCorruptedFilesFailCleanly) {
   SmallPictureLimits limits;
   ByteVector deep;
@@ -389,21 +380,12 @@ TEST(TiffRobustness, TruncatedAndCorruptedFilesFailCleanly) {
                                    Encode(MakePatternImage(9, 4, 1).get(), false),
                                    Encode(MakePatternImage(5, 6, 4).get(), true),
                                    BuildTiff({StripPage(4, 3, 2, {16, 16, 16}, deep)})};
-  std::size_t blocks = GlobalLiveBlockCount();
-  std::mt19937 random(20240611);
   for (const ByteVector& seed : seeds) {
+    ExpectSoundOnDamage(DecodeTiff, seed);
     for (std::size_t length = 0; length < seed.size(); ++length) {
-      ExpectImageOrReason(ByteSpan(seed).first(length));
-    }
-    for (int trial = 0; trial < 300; ++trial) {
-      ByteVector damaged = seed;
-      for (int flips = 1 + trial % 3; flips > 0; --flips) {
-        damaged[random() % damaged.size()] ^= std::uint8_t(1u << random() % 8);
-      }
-      ExpectImageOrReason(damaged);
+      TiffIsLzw(ByteSpan(seed).first(length));
     }
   }
-  EXPECT_EQ(GlobalLiveBlockCount(), blocks);
 }
 
 }  // namespace

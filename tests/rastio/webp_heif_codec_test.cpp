@@ -8,6 +8,7 @@
 
 #include "rastio/codec.h"
 #include "rastio/rastio.h"
+#include "tests/rastio/codec_testing.h"
 #include "tests/support/test_images.h"
 
 // x265, which only these tests use (to make HEIC files), leaks a few small
@@ -30,33 +31,6 @@ void ExpectColour(GlobalHandle image, int x, int y, RgbQuad want, int tolerance)
   EXPECT_NEAR(got.red, want.red, tolerance) << x << "," << y;
   EXPECT_NEAR(got.green, want.green, tolerance) << x << "," << y;
   EXPECT_NEAR(got.blue, want.blue, tolerance) << x << "," << y;
-}
-
-// Truncations at `step` and a few hundred bit flips: a picture or a
-// reason, and no block leaked.
-void ExpectSoundOnDamage(Decoded (*decode)(ByteSpan), const ByteVector& file, std::size_t step,
-                         int flips) {
-  std::size_t blocksBefore = GlobalLiveBlockCount();
-  auto check = [&](ByteSpan data, std::size_t what) {
-    Decoded decoded = decode(data);
-    if (decoded.image) {
-      EXPECT_TRUE(ImageLock(decoded.image.get()).valid()) << what;
-    } else {
-      EXPECT_FALSE(decoded.error.empty()) << what;
-    }
-  };
-  for (std::size_t size = 0; size < file.size(); size += step) {
-    check(ByteSpan(file.data(), size), size);
-  }
-  std::mt19937 random(4321);
-  for (int round = 0; round < flips; ++round) {
-    ByteVector copy = file;
-    for (int flip = 0; flip < 1 + round % 3; ++flip) {
-      copy[random() % copy.size()] ^= 1 << random() % 8;
-    }
-    check(copy, 100000 + round);
-  }
-  EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
 }
 
 // --- WebP --------------------------------------------------------------------

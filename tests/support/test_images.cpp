@@ -5,6 +5,7 @@
 #include <random>
 
 #include "image/image_block.h"
+#include "image/pixel_index.h"
 
 namespace fs = std::filesystem;
 
@@ -33,14 +34,8 @@ PackedImage MakePatternImage(int width, int height, int bitCount, bool gray) {
           row[3 * x + 1] = std::uint8_t(x * 255 / (width > 1 ? width - 1 : 1));
           row[3 * x + 2] = std::uint8_t(y * 255 / (height > 1 ? height - 1 : 1));
           break;
-        case 8:
-          row[x] = std::uint8_t(v);
-          break;
-        case 4:
-          row[x / 2] |= std::uint8_t((v & 15) << (x % 2 ? 0 : 4));
-          break;
-        case 1:
-          row[x / 8] |= std::uint8_t((v & 1) << (7 - x % 8));
+        default:
+          PutIndex(row, x, bitCount, std::uint8_t(v));
           break;
       }
     }
@@ -56,11 +51,9 @@ std::uint32_t RawPixelAt(GlobalHandle image, int x, int y) {
     case 24:
       return std::uint32_t(row[3 * x + 2]) << 16 | std::uint32_t(row[3 * x + 1]) << 8 | row[3 * x];
     case 8:
-      return row[x];
     case 4:
-      return (row[x / 2] >> (x % 2 ? 0 : 4)) & 15;
     case 1:
-      return (row[x / 8] >> (7 - x % 8)) & 1;
+      return IndexAt(row, x, lock.bitCount());
     default:
       return 0;
   }
