@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -127,20 +128,31 @@ TEST(FileIo, AtomicWriteReplacesAndReadsBack) {
 }
 
 TEST(FileIo, FailedWriteKeepsTheOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
   testing::TempDir dir;
   fs::path file = dir / "keep.bin";
   std::string error;
   std::vector<std::uint8_t> old{7};
   ASSERT_TRUE(WriteFileAtomically(file, old, error));
-  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  std::vector<std::uint8_t> fresh{1, 2};
-  EXPECT_FALSE(WriteFileAtomically(file, fresh, error));
-  EXPECT_FALSE(error.empty());
-  fs::permissions(dir.path(), fs::perms::owner_all);
+
+  // A file-size limit makes the write fail as a full disc would, even for root.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 16;
+  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::vector<std::uint8_t> fresh(4096, 1);
+  bool written = WriteFileAtomically(file, fresh, error);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_NE(error.find("keep.bin"), std::string::npos) << error;
   std::vector<std::uint8_t> read;
   ASSERT_TRUE(ReadWholeFile(file, 100, read, error));
   EXPECT_EQ(read, old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+      << "the temporary file is removed";
 }
 
 }  // namespace
