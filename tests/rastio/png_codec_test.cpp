@@ -22,7 +22,7 @@ using testing::RawPixelAt;
 // A PNG file written directly with libpng, for the variants EncodePng never
 // writes. Pixels are row-major samples (gray, gray+alpha, RGB, RGBA or an
 // index), packed here to the file's depth.
-struct PngSpec {
+struct PngSample {
   int width;
   int height;
   int colourType;
@@ -36,7 +36,7 @@ struct PngSpec {
   bool exifAfterPixels = false;
 };
 
-ByteVector WritePng(const PngSpec& s) {
+ByteVector WritePng(const PngSample& s) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   ByteVector out;
@@ -183,9 +183,9 @@ TEST(PngCodec, VariantsComeBackWithTheRightDepthAndColours) {
   };
   for (const Case& c : cases) {
     for (bool interlace : {false, true}) {
-      PngSpec spec{2,     2,        c.colourType, c.depth, c.pixels, c.palette, c.paletteAlpha,
-                   c.key, interlace};
-      Decoded decoded = DecodePng(WritePng(spec));
+      PngSample sample{2,     2,        c.colourType, c.depth, c.pixels, c.palette, c.paletteAlpha,
+                       c.key, interlace};
+      Decoded decoded = DecodePng(WritePng(sample));
       SCOPED_TRACE(::testing::Message() << c.name << (interlace ? " interlaced" : ""));
       ASSERT_TRUE(decoded.image) << decoded.error;
       EXPECT_EQ(GetImageBitCount(decoded.image.get()), c.bits);
@@ -204,10 +204,10 @@ TEST(PngCodec, OrientationComesFromTheExifChunkBeforeOrAfterThePixels) {
   const ByteVector exif = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3,
                            0,   0,   0, 1,  0, 8, 0, 0, 0, 0, 0,    0,    0, 0};
   for (bool after : {false, true}) {
-    PngSpec spec{2, 1, PNG_COLOR_TYPE_GRAY, 8, {{1}, {2}}};
-    spec.exif = exif;
-    spec.exifAfterPixels = after;
-    Decoded decoded = DecodePng(WritePng(spec));
+    PngSample sample{2, 1, PNG_COLOR_TYPE_GRAY, 8, {{1}, {2}}};
+    sample.exif = exif;
+    sample.exifAfterPixels = after;
+    Decoded decoded = DecodePng(WritePng(sample));
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(decoded.orientation, 8) << after;
   }
@@ -221,14 +221,14 @@ TEST(PngCodec, DamagedFilesFailCleanlyButAMissingEndChunkIsAccepted) {
 
   ExpectSoundOnDamage(DecodePng, file);
   ExpectSoundOnDamage(DecodePng, Encode(MakePatternImage(7, 3, 4).get()));
-  PngSpec spec{5, 4, PNG_COLOR_TYPE_GRAY_ALPHA, 8};
-  spec.pixels.assign(20, {100, 50});
-  spec.interlace = true;
-  ExpectSoundOnDamage(DecodePng, WritePng(spec));
+  PngSample sample{5, 4, PNG_COLOR_TYPE_GRAY_ALPHA, 8};
+  sample.pixels.assign(20, {100, 50});
+  sample.interlace = true;
+  ExpectSoundOnDamage(DecodePng, WritePng(sample));
 }
 
 TEST(PngCodec, OversizedPicturesAreRefusedBeforeAllocating) {
-  PngSpec wide{70000, 1, PNG_COLOR_TYPE_GRAY, 1};
+  PngSample wide{70000, 1, PNG_COLOR_TYPE_GRAY, 1};
   wide.pixels.resize(70000);
   ByteVector file = WritePng(wide);
   std::size_t blocksBefore = GlobalLiveBlockCount();
