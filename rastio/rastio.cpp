@@ -146,6 +146,13 @@ int Write(const char* path, const ByteVector& bytes, const std::string& encodeEr
   return 0;
 }
 
+// Writers need both; the reason is left for EzLastError when one is missing.
+bool HasPictureAndPath(GlobalHandle image, const char* path) {
+  if (image && path && *path) return true;
+  t_lastError = "no picture or no file name";
+  return false;
+}
+
 int Option(const std::int32_t* options, int index, int fallback) {
   return options ? options[index] : fallback;
 }
@@ -179,10 +186,7 @@ GlobalHandle EzLoadTifFile(const char* path) {
 }
 
 int EzSaveFile(GlobalHandle image, const char* path, int formatCode, const std::int32_t* options) {
-  if (!image || !path || !*path) {
-    t_lastError = "no picture or no file name";
-    return -1;
-  }
+  if (!HasPictureAndPath(image, path)) return -1;
   ByteVector bytes;
   std::string error;
   int quality = Option(options, kOptionQuality, kDefaultQuality);
@@ -219,20 +223,14 @@ int EzSaveFile(GlobalHandle image, const char* path, int formatCode, const std::
 }
 
 int EzDumpGifFile(const char* path, GlobalHandle image, int interlace, int, int) {
-  if (!image || !path || !*path) {
-    t_lastError = "no picture or no file name";
-    return -1;
-  }
+  if (!HasPictureAndPath(image, path)) return -1;
   ByteVector bytes;
   std::string error;
   return Write(path, bytes, error, EncodeGif(image, interlace != 0, bytes, error));
 }
 
 int EzDumpPcxFile(const char* path, GlobalHandle image) {
-  if (!image || !path || !*path) {
-    t_lastError = "no picture or no file name";
-    return -1;
-  }
+  if (!HasPictureAndPath(image, path)) return -1;
   ByteVector bytes;
   std::string error;
   return Write(path, bytes, error, EncodePcx(image, bytes, error));

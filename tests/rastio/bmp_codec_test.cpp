@@ -12,10 +12,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::RawPixelAt;
-using Values = std::vector<std::uint32_t>;
-
 // A bitmap file: file header, info header of `headerSize` bytes (holding
 // `masks` when given), then `body` (masks after a 40-byte header, palette)
 // and `pixels`.

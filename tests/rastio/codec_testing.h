@@ -14,6 +14,11 @@
 
 namespace tx::rastio {
 
+using tx::testing::MakePatternImage;
+using tx::testing::MaxColourDifference;
+using tx::testing::PixelAt;
+using tx::testing::RawPixelAt;
+
 using Values = std::vector<std::uint32_t>;
 
 /// Stored values (indices, or 0xRRGGBB for 24 bits) of every pixel, top row first.
@@ -22,7 +27,7 @@ inline Values Indices(GlobalHandle image) {
   Values out;
   for (int y = 0; lock && y < lock.height(); ++y) {
     for (int x = 0; x < lock.width(); ++x)
-      out.push_back(tx::testing::RawPixelAt(image, x, y));
+      out.push_back(RawPixelAt(image, x, y));
   }
   return out;
 }
@@ -33,7 +38,7 @@ inline Values Colours(GlobalHandle image) {
   Values out;
   for (int y = 0; lock && y < lock.height(); ++y) {
     for (int x = 0; x < lock.width(); ++x) {
-      RgbQuad c = tx::testing::PixelAt(image, x, y);
+      RgbQuad c = PixelAt(image, x, y);
       out.push_back(std::uint32_t(c.red) << 16 | std::uint32_t(c.green) << 8 | c.blue);
     }
   }

@@ -11,11 +11,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-using testing::RawPixelAt;
-
 // ---- a hand-made GIF, independent of the codec under test
 
 struct Rgb {

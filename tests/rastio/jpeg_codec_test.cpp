@@ -16,9 +16,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MaxColourDifference;
-using testing::PixelAt;
-
 // Pictures whose neighbouring pixels differ little, so that JPEG's loss
 // stays small: gradients, and colour tables that change slowly by index.
 PackedImage SmoothImage(int width, int height, int bits, bool gray = false) {

@@ -11,12 +11,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-using testing::RawPixelAt;
-using Values = std::vector<std::uint32_t>;
-
 // A PCX file: 128-byte header with the window 0,0 .. width-1,height-1, then
 // `data` (scan lines and anything after them).
 ByteVector MakePcx(int version, int bitsPerPlane, int planes, int width, int height,

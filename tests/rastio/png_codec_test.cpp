@@ -14,11 +14,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-using testing::RawPixelAt;
-
 // A PNG file written directly with libpng, for the variants EncodePng never
 // writes. Pixels are row-major samples (gray, gray+alpha, RGB, RGBA or an
 // index), packed here to the file's depth.

@@ -12,12 +12,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-using testing::RawPixelAt;
-using Values = std::vector<std::uint32_t>;
-
 struct TgaFile {
   std::uint8_t type = 2;
   std::uint8_t pixelBits = 24;

@@ -12,11 +12,6 @@
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-using testing::RawPixelAt;
-
 // ---- a hand-made little-endian TIFF, so every tag is under the test's control
 
 constexpr std::uint16_t kShort = 3;

@@ -20,10 +20,6 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace tx::rastio {
 namespace {
 
-using testing::MakePatternImage;
-using testing::MaxColourDifference;
-using testing::PixelAt;
-
 using PixelFn = std::function<RgbQuad(int x, int y)>;  // reserved byte = alpha
 
 void ExpectColour(GlobalHandle image, int x, int y, RgbQuad want, int tolerance) {
