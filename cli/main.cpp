@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "cli/config_commands.h"
 #include "cli/image_commands.h"
+#include "config/startup_settings.h"
 #include "platform/cancel_flag.h"
+#include "resources/resource_binding.h"
 
 namespace {
 
@@ -19,7 +22,9 @@ void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: tesserix-cli GROUP COMMAND ARGS...\n\n"
                "groups:\n"
-               "  image    inspect, convert, scale, crop and convert picture files\n\n"
+               "  image    inspect, convert, scale, crop and convert picture files\n"
+               "  string   print a text of the message catalogue\n"
+               "  config   read and write the configuration files\n\n"
                "Run 'tesserix-cli GROUP --help' for the commands of a group.\n");
 }
 
@@ -27,6 +32,10 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
   std::signal(SIGINT, OnInterrupt);
+  // Every message comes from the resource library; without it nothing can
+  // be said, so the tool stops at once with the reason.
+  tx::BindResourceLibraryOrExit();
+  tx::InitialiseStartupSettings(0, 0);  // no screen: nothing is shown here
   tx::cli::Args args(argv + 1, argv + argc);
   if (args.empty()) return tx::cli::Fail("usage: tesserix-cli GROUP COMMAND ARGS... (try --help)");
   if (args[0] == "-h" || args[0] == "--help") {
@@ -35,5 +44,7 @@ int main(int argc, char** argv) {
   }
   tx::cli::Args rest(args.begin() + 1, args.end());
   if (args[0] == "image") return tx::cli::RunImageCommand(rest);
+  if (args[0] == "string") return tx::cli::RunStringCommand(rest);
+  if (args[0] == "config") return tx::cli::RunConfigCommand(rest);
   return tx::cli::Fail("unknown group \"" + args[0] + "\"; try --help");
 }

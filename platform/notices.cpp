@@ -60,6 +60,22 @@ NoticeAnswer StderrNoticeSink::AskYesNoCancel(const std::string& text, const std
   return m_answer;
 }
 
+NoticeAnswer NoticeSink::Ask(NoticeOwner, const std::string& text, const std::string& title,
+                             NoticeButtons buttons, NoticeIcon icon) {
+  switch (buttons) {
+    case NoticeButtons::Ok:
+      Show(text, title, icon);
+      return NoticeAnswer::Ok;
+    case NoticeButtons::OkCancel:
+      return AskYesNo(text, title) == NoticeAnswer::Yes ? NoticeAnswer::Ok : NoticeAnswer::Cancel;
+    case NoticeButtons::YesNo:
+      return AskYesNo(text, title);
+    case NoticeButtons::YesNoCancel:
+      return AskYesNoCancel(text, title);
+  }
+  return NoticeAnswer::Cancel;
+}
+
 void StderrNoticeSink::Beep() {
   std::fputc('\a', stderr);
 }

@@ -17,6 +17,13 @@ enum class NoticeIcon { None, Information, Warning, Error, Question };
 /// Answers to the questions, numbered as the platform's message boxes number them.
 enum class NoticeAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
+/// The buttons of a notice.
+enum class NoticeButtons { Ok, OkCancel, YesNo, YesNoCancel };
+
+/// The window a notice belongs to, opaque to the engine; null means the main
+/// window. The interface's sink parents its box to it.
+using NoticeOwner = const void*;
+
 class NoticeSink {
  public:
   virtual ~NoticeSink() = default;
@@ -28,6 +35,11 @@ class NoticeSink {
   virtual NoticeAnswer AskYesNoCancel(const std::string& text, const std::string& title) = 0;
   /// The short warning sound for a command that has nothing to act on.
   virtual void Beep() = 0;
+  /// The general form: any button set, an icon and an owner. Returns the
+  /// button chosen (Ok for a plain notice). By default it is answered with
+  /// the calls above, OK/Cancel asked as Yes/No.
+  virtual NoticeAnswer Ask(NoticeOwner owner, const std::string& text, const std::string& title,
+                           NoticeButtons buttons, NoticeIcon icon);
 };
 
 /// Writes every notice to stderr; questions get the answer given at

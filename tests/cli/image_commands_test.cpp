@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "rastio/rastio.h"
+#include "tests/cli/cli_run.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -16,25 +16,6 @@ namespace {
 
 using testing::MakePatternImage;
 using testing::TempDir;
-
-struct CliRun {
-  int exitCode;
-  std::string out;  // stdout and stderr together
-};
-
-CliRun RunCli(const std::string& arguments) {
-  std::string command = std::string(TESSERIX_CLI_PATH) + " " + arguments + " 2>&1";
-  CliRun run{-1, {}};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    run.out.append(buffer.data(), n);
-  int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 class CliImage : public ::testing::Test {
  protected:
