@@ -178,8 +178,8 @@ ProfileFile::Line::Line(std::string lineText) : text(std::move(lineText)) {
   valueSize = value.size();
 }
 
-std::size_t ProfileFile::FindSection(std::string_view name, std::size_t from) const {
-  for (std::size_t i = from; i < m_lines.size(); ++i) {
+std::size_t ProfileFile::FindSection(std::string_view name) const {
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
     if (m_lines[i].kind == LineKind::kSection && SameName(m_lines[i].name(), name)) return i;
   }
   return kNotFound;

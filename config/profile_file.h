@@ -8,8 +8,11 @@
 // taken off. Integers are read the way the Windows profile calls read them
 // (ParseProfileInt). Comment lines (";" or "#"), blank lines and lines
 // without "=" never break reading; lines the program does not touch are
-// written back unchanged. Files are UTF-8 (a leading byte-order mark is
-// skipped); "\r\n" and "\n" line ends are both read.
+// written back unchanged. Lines before the first section belong to none:
+// they are kept but cannot be looked up. Files are UTF-8 (a leading
+// byte-order mark is skipped); "\r\n" and "\n" line ends are both read, and
+// files are written with "\n" and without a byte-order mark. Section and key
+// names given to the functions below are taken without their outer blanks.
 //
 // Reading never fails: a missing, unreadable or oversized file reads as
 // empty. A file that exists but could not be read is never overwritten
@@ -60,7 +63,8 @@ class ProfileFile {
   /// Names of the sections in file order, first occurrences only.
   std::vector<std::string> SectionNames() const;
 
-  /// The value of `key` in `section`, or nothing when the key is missing.
+  /// The value of `key` in `section` (first occurrences), or nothing when the
+  /// key is missing.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
   /// The value, or `fallback` when the key is missing or its value is empty;
@@ -80,16 +84,17 @@ class ProfileFile {
   /// the value become blanks so a value can never add lines, and a value
   /// that reading would change (outer blanks, a surrounding pair of quotes)
   /// is written inside double quotes, so Get returns exactly `value`.
-  /// Names are taken without their outer blanks. Returns false, changing
-  /// nothing, for a name that could not be read back: an empty section or
-  /// key, "]" in the section, "=" in the key, a key starting with "[", "]",
-  /// ";" or "#", or a line break in either.
+  /// Returns false, changing nothing, for a name that could not be read
+  /// back: an empty section or key, "]" in the section, "=" in the key, a
+  /// key starting with "[", "]", ";" or "#", or a line break in either.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
 
-  /// Removes `key` from `section` (every occurrence); false when absent.
+  /// Removes every `key` line from every occurrence of `section`; false when
+  /// there was none.
   bool Remove(std::string_view section, std::string_view key);
 
-  /// Removes the whole section (every occurrence); false when absent.
+  /// Removes every occurrence of the section with all its lines; false when
+  /// there was none.
   bool RemoveSection(std::string_view section);
 
   /// The lines of `section` (its first occurrence) in file order, each as
@@ -141,8 +146,8 @@ class ProfileFile {
     std::size_t valueSize = 0;
   };
 
-  // Index of the first section header named `name` at or after `from`, or npos.
-  std::size_t FindSection(std::string_view name, std::size_t from = 0) const;
+  // Index of the first section header named `name`, or npos.
+  std::size_t FindSection(std::string_view name) const;
   // Index of the next header after `header`, or the line count.
   std::size_t SectionEnd(std::size_t header) const;
   // Index just after the last entry or other line of the section at `header`.

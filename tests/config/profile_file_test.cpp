@@ -75,8 +75,9 @@ TEST(ProfileFile, ParseProfileIntReadsLikeTheWindowsCalls) {
       {"-2147483648", INT_MIN},
       {"99999999999999999999", 1661992959},
   };
-  for (auto [text, value] : cases)
+  for (auto [text, value] : cases) {
     EXPECT_EQ(ParseProfileInt(text), value) << text;
+  }
 }
 
 TEST(ProfileFile, CutUtf8NeverSplitsACharacter) {
@@ -90,8 +91,9 @@ TEST(ProfileFile, CutUtf8NeverSplitsACharacter) {
       {"\xC3\xA9\xA9\xA9z", 3, ""},   // a lead byte with too many continuations
       {"a\x80\x80\x80", 2, "a\x80"},  // stray continuations may be cut anywhere
   };
-  for (const auto& [text, maxBytes, cut] : cases)
+  for (const auto& [text, maxBytes, cut] : cases) {
     EXPECT_EQ(CutUtf8(text, maxBytes), cut) << text;
+  }
 }
 
 TEST(ProfileFile, MissingOrEmptyValuesGiveTheFallback) {
@@ -136,8 +138,9 @@ TEST(ProfileFile, NamesThatWouldNotReadBackAreRefused) {
       {" ", "k"},  {"a]b", "k"}, {"a\nb", "k"},
   };
   ProfileFile p = ProfileFile::Parse("[s]\nk=1\n");
-  for (auto [section, key] : cases)
+  for (auto [section, key] : cases) {
     EXPECT_FALSE(p.Set(section, key, "v")) << section << key;
+  }
   EXPECT_FALSE(p.WriteSection("a]b", {"k=v"}));
   EXPECT_FALSE(p.WriteSection("s", {"k=v", " [Other] "})) << "a line may not start a section";
   EXPECT_EQ(p.Serialize(), "[s]\nk=1\n");
