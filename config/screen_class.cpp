@@ -1,7 +1,11 @@
 #include "config/screen_class.h"
 
+#include "config/settings_access.h"
+
 namespace tx {
 namespace {
+
+constexpr char kForcedScreenClassKey[] = "FOR_640";
 
 struct WindowSize {
   int width;
@@ -27,6 +31,10 @@ int GetScreenClass(int& width, int& height, int for640) {
   if (width > 800 && height > 600) return kScreenClassLarge;
   if (width > 640 && height > 480) return kScreenClassSmall;
   return kScreenClassTooSmall;
+}
+
+int GetScreenClass(int& width, int& height) {
+  return GetScreenClass(width, height, ReadUserInt(kForcedScreenClassKey, 0));
 }
 
 WindowRect MainWindowRect(int screenClass, int screenWidth, int screenHeight) {

@@ -21,6 +21,9 @@ inline constexpr int kMainWindowHeight = 600;
 /// the window-size table has only four entries.
 int GetScreenClass(int& width, int& height, int for640);
 
+/// The same with FOR_640 read from the user profile.
+int GetScreenClass(int& width, int& height);
+
 struct WindowRect {
   int x = 0;
   int y = 0;

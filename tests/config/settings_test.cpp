@@ -56,34 +56,54 @@ class Settings : public ::testing::Test {
   std::shared_ptr<NoticeSink> m_previous;
 };
 
+// Reads `entry` through the configuration as the program reads it.
+std::string ReadKey(const ConfigKey& entry) {
+  std::string name = ConfigKeyName(entry);
+  if (entry.file == ConfigFile::Settings) {
+    const ProfileFile& file = Configuration::Current().settingsFile();
+    return entry.type == ConfigType::Int
+               ? std::to_string(file.GetInt(entry.section, name, entry.defaultInt))
+               : file.GetString(entry.section, name, entry.defaultText, entry.maxBytes);
+  }
+  if (entry.type == ConfigType::Int) {
+    return std::to_string(entry.keyStringId ? ReadUserIntById(entry.keyStringId, entry.defaultInt)
+                                            : ReadUserInt(name, entry.defaultInt));
+  }
+  std::string value = entry.defaultText;
+  if (entry.keyStringId) {
+    ReadUserStringById(entry.keyStringId, value);
+  } else {
+    ReadUserString(name, entry.defaultText, value);
+  }
+  return value;
+}
+
 TEST_F(Settings, EveryKeyReadsItsDefaultFromAnEmptySetupAndItsValueFromAFile) {
-  ProfileFile empty;
-  ProfileFile written;
+  ProfileFile settingsFile;
+  std::vector<const ConfigKey*> named;
   for (const ConfigKey& entry : ConfigKeys()) {
     if (entry.type == ConfigType::Section) continue;
+    EXPECT_EQ(ReadKey(entry), ConfigKeyDefault(entry)) << ConfigKeyName(entry);
     std::string name = ConfigKeyName(entry);
-    if (name.empty()) {
-      // Keys whose naming string the library lacks always read their default.
-      EXPECT_EQ(ReadUserIntById(entry.keyStringId, entry.defaultInt), entry.defaultInt);
-      continue;
-    }
-    if (entry.type == ConfigType::Int) {
-      EXPECT_EQ(empty.GetInt(entry.section, name, entry.defaultInt), entry.defaultInt);
-    }
-    EXPECT_EQ(empty.GetString(entry.section, name, ConfigKeyDefault(entry)),
-              ConfigKeyDefault(entry));
-    ASSERT_TRUE(written.Set(entry.section, name, entry.type == ConfigType::Int ? "77" : "value"));
-  }
-  ProfileFile file = ProfileFile::Parse(written.Serialize());
-  for (const ConfigKey& entry : ConfigKeys()) {
-    std::string name = ConfigKeyName(entry);
-    if (entry.type == ConfigType::Section || name.empty()) continue;
-    if (entry.type == ConfigType::Int) {
-      EXPECT_EQ(file.GetInt(entry.section, name, entry.defaultInt), 77) << name;
+    // Keys whose naming string the library lacks always read their default.
+    if (name.empty()) continue;
+    named.push_back(&entry);
+    std::string value = entry.type == ConfigType::Int ? "77" : "value";
+    if (entry.file == ConfigFile::Settings) {
+      ASSERT_TRUE(settingsFile.Set(entry.section, name, value));
     } else {
-      EXPECT_EQ(file.GetString(entry.section, name, "", entry.maxBytes), "value") << name;
+      ASSERT_TRUE(WriteUserString(name, value));
     }
   }
+  std::string error;
+  ASSERT_TRUE(settingsFile.Save(Configuration::Current().settingsFilePath(), error)) << error;
+  Configuration::SetCurrent(std::make_unique<Configuration>(
+      Configuration::Current().settingsFilePath(), Configuration::Current().userProfilePath()));
+  for (const ConfigKey* entry : named) {
+    EXPECT_EQ(ReadKey(*entry), entry->type == ConfigType::Int ? "77" : "value")
+        << ConfigKeyName(*entry);
+  }
+  EXPECT_TRUE(m_sink->texts.empty());
 }
 
 TEST_F(Settings, StartupSwitchesHaveTheirDefaultsWithoutASettingsFile) {

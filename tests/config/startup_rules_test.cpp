@@ -61,6 +61,19 @@ TEST(ScreenClass, WindowIsCentredAndForcedToTheOrigin) {
   EXPECT_EQ(centred.height, 600);
 }
 
+TEST(ScreenClass, ForcedClassComesFromTheUserProfile) {
+  testing::TempDir dir;
+  Configuration::SetCurrent(
+      std::make_unique<Configuration>(dir / "Tesserix.set", dir / "Tesserix.ini"));
+  int width = 1920;
+  int height = 1200;
+  EXPECT_EQ(GetScreenClass(width, height), kScreenClassLarge);
+  ASSERT_TRUE(WriteUserString("FOR_640", "2"));
+  EXPECT_EQ(GetScreenClass(width, height), kScreenClassTooSmall);
+  EXPECT_EQ(width, 800);
+  Configuration::SetCurrent(nullptr);
+}
+
 TEST(CommandLine, FileNamesAfterOptions) {
   using Names = std::vector<std::string>;
   EXPECT_EQ(CommandLineFileNames("-a -embed \"/home/me/My Pictures/x.jpg\" c.bmp"),
