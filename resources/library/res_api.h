@@ -17,22 +17,22 @@ extern "C" {
 
 /// What kind of control a dialog template entry is.
 enum TxResControlKind {
-  TX_RES_LTEXT = 1,       /* static text, left aligned */
+  TX_RES_LTEXT = 1, /* static text, left aligned */
   TX_RES_PUSHBUTTON = 2,
   TX_RES_DEFPUSHBUTTON = 3,
   TX_RES_AUTOCHECKBOX = 4,
   TX_RES_AUTORADIOBUTTON = 5,
   TX_RES_LISTBOX = 6,
-  TX_RES_SCROLLBAR = 7,  /* horizontal scroll bar */
+  TX_RES_SCROLLBAR = 7, /* horizontal scroll bar */
   TX_RES_GROUPBOX = 8,
   TX_RES_EDITTEXT = 9,
-  TX_RES_ICON = 10       /* text names the icon resource, e.g. "3009" */
+  TX_RES_ICON = 10 /* text names the icon resource, e.g. "3009" */
 };
 
 /// One control of a dialog template; geometry in dialog units.
 typedef struct TxResControl {
   uint16_t id;
-  uint16_t kind; /* TxResControlKind */
+  uint16_t kind;    /* TxResControlKind */
   const char* text; /* "" for controls without text */
   int16_t x, y, cx, cy;
 } TxResControl;
