@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/album_commands.h"
 #include "cli/cli_common.h"
+#include "cli/collection_commands.h"
 #include "cli/config_commands.h"
 #include "cli/image_commands.h"
 #include "config/startup_settings.h"
@@ -23,6 +25,8 @@ void PrintUsage(std::FILE* out) {
                "usage: tesserix-cli GROUP COMMAND ARGS...\n\n"
                "groups:\n"
                "  image    inspect, convert, scale, crop and convert picture files\n"
+               "  album    make albums and put photos into them\n"
+               "  collection  list, select, build and delete tile collections\n"
                "  string   print a text of the message catalogue\n"
                "  config   read and write the configuration files\n\n"
                "Run 'tesserix-cli GROUP --help' for the commands of a group.\n");
@@ -44,6 +48,8 @@ int main(int argc, char** argv) {
   }
   tx::cli::Args rest(args.begin() + 1, args.end());
   if (args[0] == "image") return tx::cli::RunImageCommand(rest);
+  if (args[0] == "album") return tx::cli::RunAlbumCommand(rest);
+  if (args[0] == "collection") return tx::cli::RunCollectionCommand(rest);
   if (args[0] == "string") return tx::cli::RunStringCommand(rest);
   if (args[0] == "config") return tx::cli::RunConfigCommand(rest);
   return tx::cli::Fail("unknown group \"" + args[0] + "\"; try --help");

@@ -70,6 +70,7 @@ constexpr auto kKeys = std::to_array<ConfigKey>({
     Int(kSet, kSectionTest, "MaxImageNum", 2000),
     Int(kSet, kSectionTest, "CropRatio", 100),
     Int(kSet, kSectionTestUpper, "UseExactOrder", 0),
+    Int(kSet, kSectionTest, "ExactDecode", 0),
     // Settings file, the frame-interval choices of the video screen.
     Int(kSet, kSectionSecondsPerFrame, "Number", 9),
     Text(kSet, kSectionSecondsPerFrame, "SPF1", "0.5", kPathBytes),

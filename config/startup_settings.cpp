@@ -83,6 +83,7 @@ StartupSettings ReadStartupSettings(const ProfileFile& file, int screenWidth, in
   s.units = Int(file, kSectionUser, "Units");
   s.onlyWdm = Int(file, kSectionUser, "bOnlyWDM");
   s.cdSerialNo = Int(file, kSectionTest, "CDSerialNo");
+  s.exactDecode = Int(file, kSectionTest, "ExactDecode");
   return s;
 }
 

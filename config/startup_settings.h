@@ -54,6 +54,8 @@ struct StartupSettings {
   int units = 0;
   int onlyWdm = 0;
   int cdSerialNo = 0;
+  /// Non-zero: photos are decoded at full size when tiles are made.
+  int exactDecode = 0;
 };
 
 /// Reads every switch from `settingsFile` in the order the program start

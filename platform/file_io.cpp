@@ -77,7 +77,7 @@ bool ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, std::vector<std
 }
 
 bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
-                         std::string& error) {
+                         std::string& error, FlushToDisc flush) {
   std::random_device random;
   fs::path temp = path;
   temp += ".tmp" + std::to_string(random() % 1000000);
@@ -98,7 +98,7 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
     }
     done += static_cast<std::size_t>(n);
   }
-  if (ok && ::fsync(fd.get()) != 0) {
+  if (ok && flush == FlushToDisc::Yes && ::fsync(fd.get()) != 0) {
     error = Reason(path, "cannot write");
     ok = false;
   }

@@ -14,11 +14,15 @@ namespace tx {
 bool ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes,
                    std::vector<std::uint8_t>& bytes, std::string& error);
 
+enum class FlushToDisc { Yes, No };
+
 /// Writes `bytes` to a temporary file beside `path`, flushes it to disc and
 /// renames it over `path`, so a crash or a full disc never leaves a half
 /// written file in place of the old one. False with a reason on failure; the
-/// temporary file is removed then.
+/// temporary file is removed then. FlushToDisc::No skips the wait for the
+/// disc, for many small files that can be made again (tile pictures): the
+/// rename still never shows a half-written file to a running program.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                         std::string& error);
+                         std::string& error, FlushToDisc flush = FlushToDisc::Yes);
 
 }  // namespace tx

@@ -14,6 +14,7 @@
 // before a marker, an odd JFIF version, a bad ICC marker) are ignored, and
 // so is a missing end-of-image marker when all the picture data is there.
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -350,7 +351,31 @@ bool WriteJpegRows(JpegEncoder& e, const JpegPicture& p, ByteVector& out) {
 
 }  // namespace
 
-Decoded DecodeJpeg(ByteSpan data) {
+// The smallest scale n/8 at which the picture, turned upright, is still at
+// least minWidth x minHeight; libjpeg-turbo then skips most of the inverse
+// DCT work. Sizes round up as the library rounds them.
+void ChooseJpegScale(jpeg_decompress_struct& info, int orientation, int minWidth, int minHeight) {
+  if (minWidth <= 0 && minHeight <= 0) return;
+  // Orientations 5 to 8 turn the picture a quarter: its width becomes height.
+  if (orientation >= 5 && orientation <= 8) std::swap(minWidth, minHeight);
+  auto scaled = [](JDIMENSION side, unsigned n) { return (std::uint64_t(side) * n + 7) / 8; };
+  unsigned n = 1;
+  while (n < 8 && (scaled(info.image_width, n) < std::uint64_t(std::max(minWidth, 0)) ||
+                   scaled(info.image_height, n) < std::uint64_t(std::max(minHeight, 0)))) {
+    ++n;
+  }
+  info.scale_num = n;
+  info.scale_denom = 8;
+}
+
+/// Holds the setjmp: nothing with a destructor may live in this frame.
+bool CalculateJpegOutput(JpegDecoder& d) {
+  if (setjmp(d.errors.jump)) return false;
+  jpeg_calc_output_dimensions(&d.info);
+  return true;
+}
+
+Decoded DecodeJpeg(ByteSpan data, int minWidth, int minHeight) {
   Decoded result;
   JpegDecoder d;
   InstallErrors(d.errors);
@@ -383,6 +408,13 @@ Decoded DecodeJpeg(ByteSpan data) {
       d.info.out_color_space = JCS_EXT_BGR;
       break;
   }
+  ChooseJpegScale(d.info, result.orientation, minWidth, minHeight);
+  if (!CalculateJpegOutput(d)) {
+    result.error = std::string("JPEG: ") + d.errors.message;
+    return result;
+  }
+  width = d.info.output_width;
+  height = d.info.output_height;
   PackedImage image(
       NewDecodedImage(width, height, bitCount, bitCount == 8 ? 256 : 0, result.error));
   if (!image) return result;

@@ -72,10 +72,10 @@ Format SniffFormat(ByteSpan data, const std::string& extension) {
   return Format::Unknown;
 }
 
-Decoded Decode(Format format, ByteSpan data) {
+Decoded Decode(Format format, ByteSpan data, int minWidth = 0, int minHeight = 0) {
   switch (format) {
     case Format::Jpeg:
-      return DecodeJpeg(data);
+      return DecodeJpeg(data, minWidth, minHeight);
     case Format::Png:
       return DecodePng(data);
     case Format::Gif:
@@ -110,7 +110,8 @@ GlobalHandle Fail(const std::string& reason) {
 
 // Reads `path` and decodes it; `expected` limits the accepted format
 // (Unknown accepts every format).
-GlobalHandle ReadPicture(const char* path, Format expected, const char* formatName) {
+GlobalHandle ReadPicture(const char* path, Format expected, const char* formatName,
+                         int minWidth = 0, int minHeight = 0) {
   if (!path || !*path) return Fail("no file name");
   std::vector<std::uint8_t> bytes;
   std::string error;
@@ -119,7 +120,7 @@ GlobalHandle ReadPicture(const char* path, Format expected, const char* formatNa
   if (expected != Format::Unknown && format != expected) {
     return Fail(std::string(path) + ": not a " + formatName + " file");
   }
-  Decoded decoded = Decode(format, bytes);
+  Decoded decoded = Decode(format, bytes, minWidth, minHeight);
   if (!decoded.image) {
     return Fail(std::string(path) + ": " + (decoded.error.empty() ? "unreadable" : decoded.error));
   }
@@ -132,13 +133,14 @@ GlobalHandle ReadPicture(const char* path, Format expected, const char* formatNa
   return decoded.image.release();
 }
 
-int Write(const char* path, const ByteVector& bytes, const std::string& encodeError, bool encoded) {
+int Write(const char* path, const ByteVector& bytes, const std::string& encodeError, bool encoded,
+          FlushToDisc flush = FlushToDisc::Yes) {
   if (!encoded) {
     t_lastError = std::string(path) + ": " + encodeError;
     return -1;
   }
   std::string error;
-  if (!WriteFileAtomically(path, bytes, error)) {
+  if (!WriteFileAtomically(path, bytes, error, flush)) {
     t_lastError = error;
     return -1;
   }
@@ -249,3 +251,18 @@ const char* EzLastError() {
 }
 
 }  // extern "C"
+
+namespace tx {
+
+GlobalHandle LoadPictureAtLeast(const char* path, int minWidth, int minHeight) {
+  return ReadPicture(path, Format::Unknown, "picture", minWidth, minHeight);
+}
+
+int SaveJpegUnflushed(GlobalHandle image, const char* path, int quality) {
+  if (!HasPictureAndPath(image, path)) return -1;
+  ByteVector bytes;
+  std::string error;
+  return Write(path, bytes, error, EncodeJpeg(image, quality, bytes, error), FlushToDisc::No);
+}
+
+}  // namespace tx

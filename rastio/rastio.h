@@ -69,6 +69,17 @@ inline constexpr int kSaveJpeg = 4;
 inline constexpr std::int64_t kMaxPictureSide = 65535;
 inline constexpr std::int64_t kMaxPicturePixels = 400'000'000;
 
+/// Any supported picture file, like EzOpenFile, but a JPEG file is decoded
+/// at the smallest eighth of its size (1/8 to 8/8) that is still at least
+/// minWidth x minHeight once upright: much faster for large photos that
+/// become small pictures. Other formats come at full size.
+GlobalHandle LoadPictureAtLeast(const char* path, int minWidth, int minHeight);
+
+/// Writes `image` as a JPEG file of `quality` (1 to 100) like EzSaveFile
+/// with format code 4, without waiting for the disc to hold it: for the
+/// thousands of small tile pictures of a collection build. 0 or -1.
+int SaveJpegUnflushed(GlobalHandle image, const char* path, int quality);
+
 /// Lowers (or restores) both limits for this process; fuzzers use it so that
 /// decode bombs take the normal failure path quickly.
 void SetPictureSizeLimits(std::int64_t maxSide, std::int64_t maxPixels);

@@ -192,6 +192,37 @@ TEST(JpegCodec, ReportsTheExifOrientationOfAnApp1Segment) {
   EXPECT_EQ(decoded.orientation, 6);
 }
 
+TEST(JpegCodec, ScalesInTheDctToTheSmallestEighthAtLeastTheMinimum) {
+  ByteVector file = Encode(SmoothImage(640, 480, 24).get(), 90);
+  struct Case {
+    int minWidth, minHeight, width, height;
+  };
+  const Case cases[] = {{0, 0, 640, 480},     {80, 60, 80, 60},     {160, 120, 160, 120},
+                        {161, 120, 240, 180}, {100, 400, 640, 480}, {10, 61, 160, 120},
+                        {9999, 1, 640, 480}};
+  for (const Case& c : cases) {
+    Decoded decoded = DecodeJpeg(file, c.minWidth, c.minHeight);
+    ASSERT_TRUE(decoded.image) << decoded.error;
+    std::uint16_t width = 0, height = 0;
+    GetImageSize(decoded.image.get(), width, height);
+    EXPECT_EQ(width, c.width) << c.minWidth << "x" << c.minHeight;
+    EXPECT_EQ(height, c.height) << c.minWidth << "x" << c.minHeight;
+  }
+  // A photo taken on its side: the minimum applies once it is upright, so
+  // the 130 wide minimum limits the stored height (160 x 120 would do
+  // unturned).
+  const ByteVector app1 = {0xFF, 0xE1, 0, 36, 'E', 'x', 'i', 'f', 0,    0, 'I', 'I',
+                           42,   0,    8, 0,  0,   0,   1,   0,   0x12, 1, 3,   0,
+                           1,    0,    0, 0,  6,   0,   0,   0,   0,    0, 0,   0};
+  file.insert(file.begin() + 2, app1.begin(), app1.end());
+  Decoded turned = DecodeJpeg(file, 130, 100);
+  ASSERT_TRUE(turned.image) << turned.error;
+  std::uint16_t width = 0, height = 0;
+  GetImageSize(turned.image.get(), width, height);
+  EXPECT_EQ(width, 240);
+  EXPECT_EQ(height, 180);
+}
+
 TEST(JpegCodec, LostPixelsFailButAMissingEndMarkerDoesNot) {
   PackedImage image = SmoothImage(48, 32, 24);
   ByteVector baseline = Encode(image.get(), 90);

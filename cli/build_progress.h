@@ -1,0 +1,35 @@
+#pragma once
+// The progress line of collection builds on stderr: photos done of the
+// total, photos per second and the time left, redrawn at most ten times a
+// second; skipped photos are counted and listed with their reasons at the end.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "collections/my_collection_commands.h"
+
+namespace tx::cli {
+
+class BuildProgress : public CollectionBuildObserver {
+ public:
+  void OnCollectionStarted(int index, const std::string& title) override;
+  void OnPhoto(int done, int total, const PackedImage* tile) override;
+  void OnSkipped(const std::string& path, const std::string& reason) override;
+  void OnCollectionFinished(int index, const BuildOutcome& outcome) override;
+
+  /// Ends the line and prints the summary of one collection.
+  void Finish(const std::string& title, const BuildOutcome& outcome);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Draw(int done, int total, bool force);
+
+  std::string m_title;
+  Clock::time_point m_start = Clock::now();
+  Clock::time_point m_lastDraw{};
+  std::vector<std::string> m_skipped;
+  bool m_lineOpen = false;
+};
+
+}  // namespace tx::cli
