@@ -108,6 +108,9 @@ bool ParseAlbumFile(std::span<const std::uint8_t> bytes, AlbumFile& album) {
 
 bool ReadAlbumFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
                    AlbumFile& album) {
+  // Only plain files: opening a pipe or device would wait or never end.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::string error;
   if (!ReadWholeFile(path, kMaxAlbumFileBytes, bytes, error)) return false;
   return ParseAlbumFile(bytes, album);

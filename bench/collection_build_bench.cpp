@@ -68,7 +68,7 @@ std::vector<std::string> Photos(const char* set, int count, int width, int heigh
     if (!fs::exists(path)) {
       tx::PackedImage photo = MakePhoto(width, height, i);
       const std::int32_t options[13] = {kQuality};
-      if (tx::EzSaveFile(photo.get(), path.c_str(), tx::kSaveJpeg, options) != 0) return {};
+      if (EzSaveFile(photo.get(), path.c_str(), tx::kSaveJpeg, options) != 0) return {};
     }
     paths.push_back(path.string());
   }

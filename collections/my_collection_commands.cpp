@@ -42,10 +42,17 @@ void RecordBuiltCollection(CollectionRegistry& registry, std::string_view title,
   registry.SetCollectionStatus(kMyCollection, index, 1);
 }
 
-// The album whose key without its extension is `title`, or -1.
+// An album's title: its key (the file name) without the ".abm" extension.
+std::string AlbumTitle(std::string_view key) {
+  constexpr std::size_t kExtensionLength = 4;
+  return std::string(
+      key.substr(0, key.size() > kExtensionLength ? key.size() - kExtensionLength : key.size()));
+}
+
+// The album whose title is `title`, or -1.
 int FindAlbumByTitle(AlbumList& albums, std::string_view title) {
   for (int i = 0; i < albums.GetAlbumCount(); ++i) {
-    if (TitleOfKey(albums.GetAlbumKey(i)) == title) return i;
+    if (AlbumTitle(albums.GetAlbumKey(i)) == title) return i;
   }
   return -1;
 }
@@ -66,7 +73,8 @@ void AddAlbumsToMyCollections(CollectionRegistry& registry, AlbumList& albums,
   albums.EnsureAlbumList();
   for (int album : selectedAlbums) {
     if (album < 0 || album >= albums.GetAlbumCount()) continue;
-    std::string title = TitleOfKey(albums.GetAlbumKey(album));
+    std::string title = AlbumTitle(albums.GetAlbumKey(album));
+    if (!IsSafeTitle(title)) continue;
     int index = registry.FindCollectionByTitle(kMyCollection, title);
     if (index >= 0 && std::size_t(index) < list.size()) {
       list[std::size_t(index)].mark = kMarkBuild;

@@ -2,8 +2,8 @@
 // built grows in memory record by record and is written in one piece when
 // the build ends.
 
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <random>
 #include <string>
@@ -38,12 +38,11 @@ bool CanCreateFileIn(const fs::path& folder, const fs::path& besides) {
   static unsigned counter = 0;
   fs::path probe = folder / besides.filename();
   probe += ".tmp-" + std::to_string(random() % 1000000) + "-" + std::to_string(++counter);
-  std::FILE* file = std::fopen(probe.c_str(), "wx");
-  if (!file) return false;
-  std::fclose(file);
   std::error_code ec;
+  if (fs::exists(probe, ec)) return false;
+  bool created = std::ofstream(probe, std::ios::binary).is_open();
   fs::remove(probe, ec);
-  return true;
+  return created;
 }
 
 }  // namespace

@@ -33,10 +33,10 @@ bool CheckPictureSize(std::int64_t width, std::int64_t height, std::string& erro
 GlobalHandle NewDecodedImage(std::int64_t width, std::int64_t height, int bitCount,
                              std::uint32_t colours, std::string& error);
 
-/// With a minimum size, the JPEG decoder scales in the DCT to the smallest
-/// size of n/8 (n = 1..8) that is still at least minWidth x minHeight once
-/// turned upright; 0 x 0 decodes at full size.
-Decoded DecodeJpeg(ByteSpan data, int minWidth = 0, int minHeight = 0);
+Decoded DecodeJpeg(ByteSpan data);
+/// A JPEG scaled in the DCT to the smallest size of n/8 (n = 1..8) that is
+/// still at least minWidth x minHeight once turned upright.
+Decoded DecodeJpegAtLeast(ByteSpan data, int minWidth, int minHeight);
 Decoded DecodePng(ByteSpan data);
 Decoded DecodeTiff(ByteSpan data);
 Decoded DecodeGif(ByteSpan data);

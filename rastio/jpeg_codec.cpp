@@ -375,7 +375,11 @@ bool CalculateJpegOutput(JpegDecoder& d) {
   return true;
 }
 
-Decoded DecodeJpeg(ByteSpan data, int minWidth, int minHeight) {
+Decoded DecodeJpeg(ByteSpan data) {
+  return DecodeJpegAtLeast(data, 0, 0);
+}
+
+Decoded DecodeJpegAtLeast(ByteSpan data, int minWidth, int minHeight) {
   Decoded result;
   JpegDecoder d;
   InstallErrors(d.errors);

@@ -75,7 +75,7 @@ Format SniffFormat(ByteSpan data, const std::string& extension) {
 Decoded Decode(Format format, ByteSpan data, int minWidth = 0, int minHeight = 0) {
   switch (format) {
     case Format::Jpeg:
-      return DecodeJpeg(data, minWidth, minHeight);
+      return DecodeJpegAtLeast(data, minWidth, minHeight);
     case Format::Png:
       return DecodePng(data);
     case Format::Gif:
