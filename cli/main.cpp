@@ -9,6 +9,7 @@
 #include "cli/collection_commands.h"
 #include "cli/config_commands.h"
 #include "cli/image_commands.h"
+#include "cli/montage_command.h"
 #include "config/startup_settings.h"
 #include "platform/cancel_flag.h"
 #include "resources/resource_binding.h"
@@ -25,6 +26,7 @@ void PrintUsage(std::FILE* out) {
                "usage: tesserix-cli GROUP COMMAND ARGS...\n\n"
                "groups:\n"
                "  image    inspect, convert, scale, crop and convert picture files\n"
+               "  montage  make a montage of a picture from the selected collections\n"
                "  album    make albums and put photos into them\n"
                "  collection  list, select, build and delete tile collections\n"
                "  string   print a text of the message catalogue\n"
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
   }
   tx::cli::Args rest(args.begin() + 1, args.end());
   if (args[0] == "image") return tx::cli::RunImageCommand(rest);
+  if (args[0] == "montage") return tx::cli::RunMontageCommand(rest);
   if (args[0] == "album") return tx::cli::RunAlbumCommand(rest);
   if (args[0] == "collection") return tx::cli::RunCollectionCommand(rest);
   if (args[0] == "string") return tx::cli::RunStringCommand(rest);

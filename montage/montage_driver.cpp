@@ -1,0 +1,204 @@
+#include "montage/montage_driver.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+#include "collections/collection_registry.h"
+#include "config/startup_settings.h"
+#include "montage/analysis_image.h"
+#include "montage/placement.h"
+#include "montage/render_cells.h"
+#include "montage/special_pictures.h"
+#include "montage/target_picture.h"
+#include "montage/tile_drawing.h"
+#include "platform/cancel_flag.h"
+#include "resources/messages.h"
+#include "resources/string_ids.h"
+
+namespace tx {
+namespace {
+
+constexpr unsigned kStrFontTooLarge = 9919;
+constexpr unsigned kStrSelectCollections = 9913;
+constexpr unsigned kStrFewTiles = 9914;
+constexpr unsigned kStrMontageTooLarge = 9920;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+bool AnyCollectionSelected(CollectionRegistry& registry) {
+  for (int kind = kDiscCollection; kind <= kVideoCollection; ++kind) {
+    for (int i = 0; i < registry.GetCollectionCount(kind); ++i) {
+      if (registry.GetCollectionStatus(kind, i) > 0) return true;
+    }
+  }
+  return false;
+}
+
+// Where each cell's tile came from, and the visiting order, for the report.
+MontagePlan MakePlan(const Placement& placement, const TileView& tiles,
+                     CollectionRegistry& registry, int& distinctTiles) {
+  MontagePlan plan;
+  const CellTable& cells = placement.cells();
+  plan.cols = cells.cols;
+  plan.rows = cells.rows;
+  for (const CellPosition& step : placement.visitingOrder())
+    plan.order.emplace_back(step.x, step.y);
+  std::set<std::int32_t> used;
+  for (const CellRecord& cell : cells.cells) {
+    PlannedCell planned;
+    if (cell.tileIndex >= 0 && std::uint32_t(cell.tileIndex) < tiles.count()) {
+      std::uint32_t tile = std::uint32_t(cell.tileIndex);
+      planned.kind = tiles.Get16(tile, kEntryKind);
+      planned.key = registry.GetCollectionKey(planned.kind, tiles.Get16(tile, kEntryIndex));
+      planned.tileNumber = tiles.fileNumber(tile);
+      used.insert(cell.tileIndex);
+    }
+    plan.cells.push_back(std::move(planned));
+  }
+  distinctTiles = int(used.size());
+  return plan;
+}
+
+}  // namespace
+
+std::uint64_t MontageBytes(int width, int height) {
+  std::uint64_t stride = (std::uint64_t(width) * 3 + 3) / 4 * 4;
+  return stride * std::uint64_t(height) + 64;
+}
+
+std::uint64_t AvailableMemoryBytes() {
+  long pages = sysconf(_SC_AVPHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
+  return std::uint64_t(pages) * std::uint64_t(pageSize);
+}
+
+MontageEngine::MontageEngine(CollectionRegistry& registry) : m_registry(registry) {}
+
+bool MontageEngine::LoadTargetPicture(NoticeOwner owner, const std::filesystem::path& path) {
+  m_montageUnsaved = false;
+  PackedImage picture = ReadTargetPicture(owner, path);
+  if (!picture) return false;
+  m_target = std::move(picture);
+  m_targetModified = false;
+  m_montage.reset();
+  return true;
+}
+
+bool MontageEngine::OpenAsTarget(const std::filesystem::path& path) {
+  if (path.empty()) return false;
+  m_currentPath = path;
+  return LoadTargetPicture(nullptr, path);
+}
+
+bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& request,
+                                  MontageObserver* observer) {
+  m_refusal = CreateRefusal::None;
+  std::string caption = request.captionText.substr(0, kMaxCaptionBytes);
+  if (!caption.empty() && std::abs(request.captionFont.height) > kMaxCaptionFontHeight) {
+    ShowMessageFor(owner, kStrFontTooLarge);
+    m_refusal = CreateRefusal::FontTooLarge;
+    return false;
+  }
+  if (!AnyCollectionSelected(m_registry)) {
+    ShowMessageFor(owner, kStrSelectCollections);
+    m_refusal = CreateRefusal::NoCollection;
+    return false;
+  }
+  // An output above the size limit is refused before any work.
+  if (m_target) {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    GetImageSize(m_target.get(), width, height);
+    if (EstimateOutputMegabytes(width, height, request.settings, Settings()) >
+        Settings().outputSizeLimit) {
+      ShowMessageFor(owner, kStrMontageTooLarge);
+      m_refusal = CreateRefusal::OutputTooLarge;
+      return false;
+    }
+  }
+  TileTables tiles;
+  std::uint32_t loaded = LoadTileTables(m_registry, tiles);
+  if (!request.settings.allowColor && loaded < kFewTiles && !AskYesNo(owner, kStrFewTiles)) {
+    tiles.Release();
+    m_refusal = CreateRefusal::TooFewTilesDeclined;
+    return false;
+  }
+  MontageRequest trimmed = request;
+  trimmed.captionText = caption;
+  bool made = RunMontage(owner, trimmed, tiles, observer);
+  tiles.Release();
+  if (made) m_montageUnsaved = true;
+  return made;
+}
+
+bool MontageEngine::RunMontage(NoticeOwner owner, const MontageRequest& request, TileTables& tiles,
+                               MontageObserver* observer) {
+  // A cancel asked for before the run started does not stop it.
+  PollCancel();
+  m_report = MontageReport{};
+  m_report.tilesLoaded = tiles.count;
+  if (!m_target) return false;
+  m_montage.reset();
+
+  const RunParameters params = MakeRunParameters(request.settings, Settings());
+  Clock::time_point start = Clock::now();
+  PackedImage analysis(
+      MakeAnalysisImage(m_target.get(), params.cellCount, params.cellWidth, params.cellHeight));
+  if (!analysis) return false;
+  CellPosition treasure = kNoCell;
+  if (params.treasure) {
+    treasure =
+        FindTreasureCell(analysis.get(), params.cellWidth, params.cellHeight, m_registry.userDir());
+  }
+  m_report.analysisSeconds = Seconds(start);
+
+  start = Clock::now();
+  TileView view(tiles);
+  Placement placement(params, view, observer);
+  bool placed = params.exactOrder ? placement.PlaceInExactOrder(analysis.get())
+                                  : placement.PlaceBySimilarity(analysis.get(),
+                                                                request.seed.value_or(TimeSeed()));
+  m_report.placementSeconds = Seconds(start);
+  if (!placed) {
+    m_report.cancelled = placement.cells().cols > 0 && view.count() > 0;
+    return false;
+  }
+  m_report.plan = MakePlan(placement, view, m_registry, m_report.distinctTiles);
+
+  start = Clock::now();
+  const CellTable& cells = placement.cells();
+  int captionHeight = request.captionText.empty()
+                          ? 0
+                          : MeasureCaptionBand(request.captionText, request.captionFont).height;
+  std::optional<MontageLayout> layout = ComputeMontageLayout(
+      params, cells.cols, cells.rows, request.settings.position, captionHeight);
+  if (!layout) return false;
+  // Never ask for a montage the machine cannot hold.
+  if (MontageBytes(layout->montageWidth(), layout->montageHeight()) > AvailableMemoryBytes()) {
+    ShowMessageFor(owner, kStrMontageTooLarge);
+    m_refusal = CreateRefusal::NotEnoughMemory;
+    return false;
+  }
+  PackedImage montage(CreatePackedImage(layout->montageWidth(), layout->montageHeight(), 0, 0));
+  if (!montage) return false;
+  if (!RenderCells(montage.get(), view, cells, *layout, params, m_registry, treasure, observer,
+                   owner)) {
+    m_report.cancelled = true;
+    return false;
+  }
+  m_report.renderSeconds = Seconds(start);
+  DrawCaption(montage.get(), request.settings.position, request.captionText, request.captionFont,
+              request.captionColour, params.borderWidth);
+  m_montage = std::move(montage);
+  return true;
+}
+
+}  // namespace tx

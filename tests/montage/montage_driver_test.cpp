@@ -1,0 +1,193 @@
+// The Create command's checks and one whole run, on collections the tests
+// write themselves.
+
+#include "montage/montage_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "collections/collection_registry.h"
+#include "collections/tile_set_index.h"
+#include "config/settings_access.h"
+#include "config/startup_settings.h"
+#include "platform/cancel_flag.h"
+#include "rastio/rastio.h"
+#include "resources/resource_binding.h"
+#include "tests/support/test_images.h"
+
+namespace tx {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+class RecordingSink : public NoticeSink {
+ public:
+  void Show(const std::string&, const std::string&, NoticeIcon) override {}
+  NoticeAnswer AskYesNo(const std::string&, const std::string&) override { return answer; }
+  NoticeAnswer AskYesNoCancel(const std::string&, const std::string&) override { return answer; }
+  void Beep() override {}
+  NoticeAnswer Ask(NoticeOwner, const std::string& text, const std::string&, NoticeButtons buttons,
+                   NoticeIcon) override {
+    texts.push_back(text);
+    return buttons == NoticeButtons::Ok ? NoticeAnswer::Ok : answer;
+  }
+  std::vector<std::string> texts;
+  NoticeAnswer answer = NoticeAnswer::Yes;
+};
+
+class MontageDriver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(BindResourceLibrary(TESSERIX_BIN_DIR, "Res_TX", error)) << error;
+    m_previous = SetNoticeSink(m_sink);
+    SetStartupSettings(StartupSettings{});
+    m_registry = std::make_unique<CollectionRegistry>(m_configuration, m_dir / "U", m_dir / "P");
+    m_registry->PrepareCollectionFolders();
+    m_engine = std::make_unique<MontageEngine>(*m_registry);
+    ClearCancel();
+  }
+  void TearDown() override {
+    SetNoticeSink(m_previous);
+    ReleaseResourceLibrary();
+  }
+
+  // A My Collection of `count` tiles of graded colours, with its tile
+  // pictures at the small resolution, selected with status 1.
+  void Collection(const std::string& title, int count, bool pictures = true) {
+    TileSetIndexWriter writer;
+    ASSERT_TRUE(
+        writer.BeginTileSetIndex(m_registry->IndexFolder(kMyCollection) / (title + ".TXS"), 0));
+    fs::path folder = m_registry->TileFolder(kMyCollection, title);
+    for (int n = 0; n < count; ++n) {
+      std::uint8_t value = std::uint8_t(n * 255 / std::max(1, count - 1));
+      TileStatistics statistics;
+      statistics.cells.fill(value);
+      statistics.meanColour = value | value << 8 | std::uint32_t(value) << 16;
+      ASSERT_TRUE(writer.AppendTileRecord(std::uint32_t(n), statistics));
+      writer.AdvanceTileCounter();
+      if (pictures) {
+        fs::path file = folder / "Res10" / "000" /
+                        (std::string(n < 10    ? "00"
+                                     : n < 100 ? "0"
+                                               : "") +
+                         std::to_string(n) + ".txd");
+        fs::create_directories(file.parent_path());
+        PackedImage tile(CreatePackedImage(80, 60, statistics.meanColour, 0));
+        ASSERT_EQ(EzSaveFile(tile.get(), file.c_str(), kSaveJpeg, nullptr), 0);
+      }
+    }
+    ASSERT_TRUE(writer.EndTileSetIndex(false));
+    ASSERT_TRUE(
+        m_registry->AddCollection(kMyCollection, title + ".TXS", title, folder.string(), 1));
+  }
+
+  // A target picture: a horizontal gray ramp.
+  void Target(int width, int height) {
+    PackedImage picture(CreatePackedImage(width, height, 0, 0));
+    {
+      ImageLock lock(picture.get());
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          std::fill_n(lock.row(y) + 3 * x, 3, std::uint8_t(x * 255 / (width - 1)));
+        }
+      }
+    }
+    fs::path path = m_dir / "target.png";
+    ASSERT_EQ(EzSaveFile(picture.get(), path.c_str(), kSaveByExtension, nullptr), 0);
+    ASSERT_TRUE(m_engine->LoadTargetPicture(nullptr, path));
+  }
+
+  TempDir m_dir;
+  Configuration m_configuration{m_dir / "P" / "Tesserix.set", m_dir / "U" / "Tesserix.ini"};
+  std::unique_ptr<CollectionRegistry> m_registry;
+  std::unique_ptr<MontageEngine> m_engine;
+  std::shared_ptr<RecordingSink> m_sink = std::make_shared<RecordingSink>();
+  std::shared_ptr<NoticeSink> m_previous;
+};
+
+TEST_F(MontageDriver, CreateChecksTheFontAndTheSelection) {
+  Target(160, 120);
+  MontageRequest request;
+  request.captionText = "x";
+  request.captionFont.height = -401;
+  EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
+  EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::FontTooLarge);
+  request.captionText.clear();
+  EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
+  EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::NoCollection);
+  ASSERT_EQ(m_sink->texts.size(), 2u);
+  EXPECT_EQ(m_sink->texts[0], "字型大小超過允許範圍");
+}
+
+TEST_F(MontageDriver, FewTilesAskFirstWithoutColourVariation) {
+  Target(160, 120);
+  Collection("Few", 999, false);
+  MontageRequest request;
+  request.settings.allowColor = 0;
+  m_sink->answer = NoticeAnswer::No;
+  EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
+  EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::TooFewTilesDeclined);
+  Collection("One", 1, false);
+  m_sink->texts.clear();
+  EXPECT_TRUE(m_engine->CreateMontage(nullptr, request, nullptr));
+  // 1000 tiles: no question; the missing pictures give one notice.
+  EXPECT_EQ(m_sink->texts, std::vector<std::string>{"在選定的圖庫中找不到縮圖。"});
+}
+
+TEST_F(MontageDriver, ARunMakesTheMontageAndACancelMakesNone) {
+  Target(320, 240);
+  Collection("Grays", 16);
+  MontageRequest request;
+  request.settings.allowColor = 0;  // uniform tiles differ only in colour
+  RequestCancel();                  // pressed before Create: does not stop the run
+  ASSERT_TRUE(m_engine->CreateMontage(nullptr, request, nullptr));
+  std::uint16_t width = 0, height = 0;
+  GetImageSize(m_engine->montage(), width, height);
+  const MontagePlan& plan = m_engine->report().plan;
+  EXPECT_EQ(width, plan.cols * 80);
+  EXPECT_EQ(height, plan.rows * 60);
+  EXPECT_EQ(int(plan.order.size()), plan.cols * plan.rows);
+  EXPECT_TRUE(m_engine->montageUnsaved());
+  // The ramp is matched: the left column gets a dark tile, the right a light one.
+  EXPECT_LT(plan.cells[0].tileNumber, plan.cells[std::size_t(plan.cols - 1)].tileNumber);
+
+  struct CancelWhilePlacing : MontageObserver {
+    void ShowPlacementProgress(int placed, int, int, int, int) override {
+      if (placed == 3) RequestCancel();
+    }
+  } observer;
+  EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, &observer));
+  EXPECT_FALSE(m_engine->montagePresent());
+  EXPECT_TRUE(m_engine->report().cancelled);
+}
+
+TEST_F(MontageDriver, AnOutputAboveTheLimitIsRefusedBeforeWork) {
+  Target(4000, 3000);
+  Collection("Grays", 16, false);
+  StartupSettings startup;
+  startup.outputSizeLimit = 10;
+  SetStartupSettings(startup);
+  MontageRequest request;
+  request.settings.resolution = 1;
+  request.settings.blockNum = 7;
+  EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
+  EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::OutputTooLarge);
+}
+
+TEST_F(MontageDriver, AMissingTargetFileIsRefusedWithItsPath) {
+  EXPECT_FALSE(m_engine->LoadTargetPicture(nullptr, m_dir / "nowhere.jpg"));
+  ASSERT_EQ(m_sink->texts.size(), 1u);
+  EXPECT_NE(m_sink->texts[0].find("nowhere.jpg----"), std::string::npos);
+  fs::path text = m_dir / "notes.txt";
+  { std::ofstream(text) << "x"; }
+  EXPECT_FALSE(m_engine->LoadTargetPicture(nullptr, text));
+  EXPECT_EQ(m_sink->texts.back(), "無法辨識的檔案格式");
+}
+
+}  // namespace
+}  // namespace tx
