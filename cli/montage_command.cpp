@@ -46,15 +46,11 @@ double Seconds(Clock::time_point since) {
 class MontageProgress : public MontageObserver {
  public:
   void ShowPlacementProgress(int placedIndex, int cols, int rows, int, int) override {
-    Draw("placing", placedIndex + 1, cols * rows);
+    m_cells = cols * rows;
+    Draw("placing", placedIndex + 1, m_cells);
   }
   void ShowRenderedTile(const CellRecord&, int, int, GlobalHandle, bool) override {
     Draw("drawing", ++m_drawn, m_cells);
-  }
-  void SetCells(int cells) { m_cells = cells; }
-  void StartRendering(int cells) {
-    m_cells = cells;
-    m_drawn = 0;
   }
   void End() {
     if (m_open) std::fputc('\n', stderr);
@@ -64,9 +60,13 @@ class MontageProgress : public MontageObserver {
  private:
   void Draw(const char* what, int done, int total) {
     Clock::time_point now = Clock::now();
-    if (done < total && now - m_last < std::chrono::milliseconds(100)) return;
+    if (done != total && now - m_last < std::chrono::milliseconds(100)) return;
     m_last = now;
-    std::fprintf(stderr, "\r%s %d/%d   ", what, done, total);
+    if (total > 0) {
+      std::fprintf(stderr, "\r%s %d/%d cells   ", what, done, total);
+    } else {
+      std::fprintf(stderr, "\r%s %d cells   ", what, done);
+    }
     m_open = true;
   }
   Clock::time_point m_last{};

@@ -1,5 +1,7 @@
 #include "montage/caption.h"
 
+#include <QtCore/QDir>
+#include <QtCore/QFile>
 #include <QtCore/QRect>
 #include <QtCore/QString>
 #include <QtGui/QColor>
@@ -12,6 +14,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+#include <unistd.h>
 
 #include "image/image_utils.h"
 #include "rastio/rastio.h"
@@ -41,6 +45,16 @@ bool FontEngineReady() {
       return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform needs no session; without this it warns on
+    // stderr that the runtime folder is not set.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+      QByteArray folder = QByteArray("/tmp/tesserix-runtime-") + QByteArray::number(getuid());
+      QDir().mkpath(QString::fromLocal8Bit(folder));
+      QFile::setPermissions(QString::fromLocal8Bit(folder), QFileDevice::ReadOwner |
+                                                                QFileDevice::WriteOwner |
+                                                                QFileDevice::ExeOwner);
+      qputenv("XDG_RUNTIME_DIR", folder);
+    }
     static int argc = 1;
     static char name[] = "tesserix";
     static char* argv[] = {name, nullptr};

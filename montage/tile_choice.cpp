@@ -14,9 +14,9 @@ inline constexpr std::uint16_t kMaxUsage = std::numeric_limits<std::uint16_t>::m
 inline constexpr std::uint32_t kNoBound = std::numeric_limits<std::uint32_t>::max();
 // Tiles per chunk of the pre-filter's loops.
 inline constexpr std::size_t kChunk = 16;
-// The mean of a padding tile: its squared distance to any colour,
-// at least 3 x (4000 - 255)^2, is beyond kNoScore.
-inline constexpr std::int16_t kPaddingMean = 4000;
+// The detail of a padding tile: its distance + detail is beyond kNoScore,
+// so it never sets the pre-filter's bound.
+inline constexpr std::uint32_t kPaddingDetail = 0x40000000;
 
 // Sum over one plane of 48 values of (tile - cell - offset)^2. Written as a
 // plain fixed-length loop on 16-bit differences without any branch, so that
@@ -40,23 +40,22 @@ struct ChunkResult {
 // One chunk of the pre-filter: the colour distance of kChunk tiles to the
 // cell (stored in `distance`), their least distance + detail among those
 // with usage at most `limit`, and how many lie within `threshold`. Plain
-// fixed-length arithmetic without branches, so that it vectorises. The
-// values stay far below 2^31: distance <= 3 x 4255^2, detail <= 48 x 3 x
-// 255^2 / 24.
-inline ChunkResult PrefilterChunk(const std::int16_t* __restrict red,
-                                  const std::int16_t* __restrict green,
-                                  const std::int16_t* __restrict blue,
-                                  const std::uint32_t* __restrict detail,
-                                  const std::uint16_t* __restrict usage,
-                                  std::uint32_t* __restrict distance, int cellRed, int cellGreen,
-                                  int cellBlue, int limit, std::uint32_t threshold) {
+// fixed-length arithmetic without branches, so that it vectorises. Means are
+// bytes, so each difference fits 16 bits and its square (at most 255^2)
+// fits 16 unsigned bits; the sums stay far below 2^31.
+inline ChunkResult PrefilterChunk(
+    const std::int16_t* __restrict red, const std::int16_t* __restrict green,
+    const std::int16_t* __restrict blue, const std::uint32_t* __restrict detail,
+    const std::uint16_t* __restrict usage, std::uint32_t* __restrict distance, std::int16_t cellRed,
+    std::int16_t cellGreen, std::int16_t cellBlue, int limit, std::uint32_t threshold) {
   std::uint32_t smallest = kNoBound;
   std::uint32_t hits = 0;
   for (int j = 0; j < int(kChunk); ++j) {
-    const int dr = red[j] - cellRed;
-    const int dg = green[j] - cellGreen;
-    const int db = blue[j] - cellBlue;
-    const std::uint32_t d = std::uint32_t(dr * dr + dg * dg + db * db);
+    const std::int16_t dr = std::int16_t(red[j] - cellRed);
+    const std::int16_t dg = std::int16_t(green[j] - cellGreen);
+    const std::int16_t db = std::int16_t(blue[j] - cellBlue);
+    const std::uint32_t d =
+        std::uint32_t(std::uint16_t(dr * dr)) + std::uint16_t(dg * dg) + std::uint16_t(db * db);
     distance[j] = d;
     hits += d <= threshold ? 1u : 0u;
     // All ones when the tile is above the limit, so it never is the least.
@@ -106,14 +105,14 @@ TileChooser::TileChooser(TileView& tiles) : m_tiles(tiles), m_count(tiles.count(
 
 void TileChooser::PrepareTileStatistics() {
   const std::size_t n = m_count;
-  // The per-cell arrays are padded to whole chunks; a padding tile's mean
-  // lies so far from every colour that it can neither be enabled nor lower
-  // the pre-filter's bound below its starting value.
+  // The per-cell arrays are padded to whole chunks. A padding tile cannot
+  // set the pre-filter's bound (kPaddingDetail) and is never enabled (the
+  // pre-filter collects tiles below the count only).
   const std::size_t padded = (n + kChunk - 1) / kChunk * kChunk;
-  m_meanBlue.assign(padded, kPaddingMean);
-  m_meanGreen.assign(padded, kPaddingMean);
-  m_meanRed.assign(padded, kPaddingMean);
-  m_detail.assign(padded, 0);
+  m_meanBlue.assign(padded, 0);
+  m_meanGreen.assign(padded, 0);
+  m_meanRed.assign(padded, 0);
+  m_detail.assign(padded, kPaddingDetail);
   m_distance.assign(padded, 0);
   m_usage.assign(padded, 0);
   m_weight.assign(n, 0);
@@ -176,9 +175,11 @@ void TileChooser::PrefilterTiles(const CellPattern& pattern, CellRecord& cell, i
     const ChunkResult chunk =
         PrefilterChunk(m_meanRed.data() + base, m_meanGreen.data() + base, m_meanBlue.data() + base,
                        m_detail.data() + base, m_usage.data() + base, m_distance.data() + base,
-                       pattern.meanRed, pattern.meanGreen, pattern.meanBlue, limit, running);
+                       std::int16_t(pattern.meanRed), std::int16_t(pattern.meanGreen),
+                       std::int16_t(pattern.meanBlue), limit, running);
     if (chunk.hits != 0) {
-      for (std::size_t i = base; i < base + kChunk; ++i) {
+      const std::size_t end = std::min(base + kChunk, std::size_t(m_count));
+      for (std::size_t i = base; i < end; ++i) {
         if (m_distance[i] <= running) m_enabled.push_back(std::uint32_t(i));
       }
     }
