@@ -208,20 +208,21 @@ void TileChooser::PrefilterTiles(const CellPattern& pattern, CellRecord& cell, i
 
 // Why stopping early never changes the choice. A tile wins exactly when
 // score = floor(total x 9 / (weight + 8)) < best, and since best is an
-// integer that is the same as total x 9 < (weight + 8) x best, where total is
-// its full penalty + sum. Every term of the sum is a square, so the partial
-// totals only grow: once a partial total reaches the bar, the full total is
-// at or above it too and the tile cannot win. A tile that never reaches the
-// bar is summed to the end and wins. So whether the bar is tested after every
-// sample or only after the penalty and after each colour plane, exactly the
-// same tiles are summed to the end and win, with the same scores, in the
-// same table order.
+// integer that is the same as total x 9 < (weight + 8) x best, where total
+// is its full penalty + sum. Every term of the sum is a square, so partial
+// totals only grow, in whatever order the terms are added (here colour plane
+// by colour plane rather than sample by sample): once a partial total
+// reaches the bar, the full total is at or above it too and the tile cannot
+// win. A tile that never reaches the bar is summed to the end and wins. So
+// whether the bar is tested after every sample or only after the penalty
+// and after each colour plane, exactly the same tiles are summed to the end
+// and win, with the same scores, in the same table order.
 //
-// The arithmetic is 64-bit. The sums themselves fit 32 bits, but the penalty
-// (usage^2 x K) >> 8 passes 2^31 after about 420 uses (130 with the larger
-// K), which under unlimited repetition would wrap to a small or negative
-// total and make the most used tile look the best. Below that range every
-// value is the one 32-bit arithmetic gives.
+// The arithmetic is 64-bit. The sums themselves fit 32 bits, but the
+// penalty's product usage^2 x K passes 2^31 after about 400 uses (130 with
+// the larger K), which under unlimited repetition would wrap to a small or
+// negative total and make the most used tile look the best. Below that
+// range every value is the one 32-bit arithmetic gives.
 bool TileChooser::ChooseTile(const CellPattern& pattern, CellRecord& cell, int usageLimit,
                              bool colourAllowed) {
   const std::int64_t k =
