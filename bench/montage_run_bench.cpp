@@ -15,6 +15,7 @@
 #include "config/settings_access.h"
 #include "config/startup_settings.h"
 #include "image/image_lock.h"
+#include "image/image_utils.h"
 #include "montage/montage_driver.h"
 #include "platform/notices.h"
 #include "platform/paths.h"
@@ -138,7 +139,13 @@ void Sample(benchmark::State& state) {
     s.registry->PrepareCollectionFolders();
     s.registry->LoadCollections();
     s.engine = std::make_unique<tx::MontageEngine>(*s.registry);
-    s.engine->LoadTargetPicture(nullptr, program / "sample-target.jpg");
+    // The sample target at 2000 x 1500.
+    tx::PackedImage photo(EzOpenFile((program / "sample-target.jpg").c_str(), 0, 0));
+    tx::PackedImage target(tx::ScaleImage(photo.get(), kTargetWidth, kTargetHeight));
+    fs::path path = BenchFolder() / "sample-target.png";
+    fs::create_directories(BenchFolder());
+    if (target) EzSaveFile(target.get(), path.c_str(), tx::kSaveByExtension, nullptr);
+    s.engine->LoadTargetPicture(nullptr, path);
     return s;
   }();
   if (!setup.engine->target()) {

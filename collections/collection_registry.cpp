@@ -203,6 +203,18 @@ bool IsSafeTitle(std::string_view title) {
   });
 }
 
+namespace {
+
+// A path value that names a folder inside the program folder: relative, and
+// not a drive-letter path ("D:\\Sea\\") written for another system.
+bool IsProgramRelative(const std::string& path) {
+  const bool driveLetter =
+      path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  return !path.empty() && !driveLetter && fs::path(path).is_relative();
+}
+
+}  // namespace
+
 std::string TitleOfKey(std::string_view key) {
   constexpr std::string_view extension = kIndexExtension;
   if (key.size() >= extension.size() &&
@@ -444,6 +456,9 @@ fs::path CollectionRegistry::TilePicturePath(int kind, int index, std::uint32_t 
   if (!IsSafeTitle(TitleOfKey(GetCollectionKey(kind, index)))) return {};
   std::string path = GetCollectionPath(kind, index);
   if (path.empty() && IsBuiltKind(kind)) return {};
+  // A disc collection that ships inside the program folder names its folder
+  // relative to P, so one settings file serves a build tree and an install.
+  if (kind == kDiscCollection && IsProgramRelative(path)) path = (m_programDir / path).string();
   char parts[48];
   std::snprintf(parts, sizeof parts, "Res%d%c%03u%c%03u", resolution,
                 static_cast<char>(fs::path::preferred_separator), tileNumber / 1000,
