@@ -11,7 +11,7 @@
 #include "montage/analysis_image.h"
 #include "montage/placement.h"
 #include "montage/render_cells.h"
-#include "montage/special_pictures.h"
+#include "montage/signature_treasure.h"
 #include "montage/target_picture.h"
 #include "montage/tile_drawing.h"
 #include "platform/cancel_flag.h"

@@ -4,7 +4,7 @@
 // missing), colour-shifted, outlined and copied into place.
 
 #include "montage/montage_types.h"
-#include "montage/special_pictures.h"
+#include "montage/signature_treasure.h"
 #include "montage/tile_drawing.h"
 #include "platform/notices.h"
 

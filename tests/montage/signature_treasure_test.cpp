@@ -1,7 +1,7 @@
 // The signature and treasure pictures: the crop and save of a picked
 // picture, and where the treasure goes.
 
-#include "montage/special_pictures.h"
+#include "montage/signature_treasure.h"
 
 #include <gtest/gtest.h>
 

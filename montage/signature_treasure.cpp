@@ -1,4 +1,4 @@
-#include "montage/special_pictures.h"
+#include "montage/signature_treasure.h"
 
 #include <algorithm>
 #include <cstdint>
