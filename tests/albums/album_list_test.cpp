@@ -22,6 +22,7 @@
 #include "rastio/rastio.h"
 #include "resources/messages.h"
 #include "resources/resource_binding.h"
+#include "tests/support/recording_notice_sink.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -50,16 +51,6 @@ class ScopedEnv {
   std::string m_old;
 };
 
-class RecordingSink : public StderrNoticeSink {
- public:
-  NoticeAnswer Ask(NoticeOwner, const std::string& text, const std::string&, NoticeButtons,
-                   NoticeIcon) override {
-    texts.push_back(text);
-    return NoticeAnswer::Ok;
-  }
-  std::vector<std::string> texts;
-};
-
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -70,7 +61,6 @@ class AlbumListTest : public ::testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(BindResourceLibrary(TESSERIX_BIN_DIR, "Res_TX", error)) << error;
-    m_previousSink = SetNoticeSink(m_sink);
     m_albumkit = SharedLibrary::Open(TESSERIX_BIN_DIR, "Albumkit", error);
     ASSERT_TRUE(m_albumkit.isOpen()) << error;
     fs::create_directories(m_pictures);
@@ -78,7 +68,6 @@ class AlbumListTest : public ::testing::Test {
   }
   void TearDown() override {
     m_albums.reset();
-    SetNoticeSink(m_previousSink);
     ReleaseResourceLibrary();
     SetStartupSettings({});
   }
@@ -123,7 +112,8 @@ class AlbumListTest : public ::testing::Test {
   }
 
   int TimesShown(unsigned id) const {
-    return int(std::count(m_sink->texts.begin(), m_sink->texts.end(), LoadText(id)));
+    std::vector<std::string> texts = m_sink->texts();
+    return int(std::count(texts.begin(), texts.end(), LoadText(id)));
   }
 
   std::vector<std::string> ListCopy() const {
@@ -134,8 +124,7 @@ class AlbumListTest : public ::testing::Test {
   ScopedEnv m_userEnv{"TESSERIX_USER_DIR", m_user.path().string()};
   fs::path m_pictures = m_user.path() / "pictures";
   Configuration m_configuration{m_user / "Tesserix.set", m_user / "Tesserix.ini"};
-  std::shared_ptr<RecordingSink> m_sink = std::make_shared<RecordingSink>();
-  std::shared_ptr<NoticeSink> m_previousSink;
+  testing::ScopedRecordingSink m_sink;
   SharedLibrary m_albumkit;
   std::unique_ptr<AlbumList> m_albums;
 };
@@ -316,10 +305,10 @@ TEST_F(AlbumListTest, APathLongerThanTheRecordHoldsIsRefusedWithItsMessage) {
   const std::string fits = "/" + std::string(kMaxAlbumItemPathBytes - 1, 'p');
   const std::string tooLong = fits + "q";
   EXPECT_EQ(m_albums->AddPictureToAlbum(nullptr, picture.get(), fits, -1, "", 1, 1, 1), 1);
-  EXPECT_TRUE(m_sink->texts.empty());
+  EXPECT_TRUE(m_sink->notices.empty());
   EXPECT_EQ(m_albums->AddPictureToAlbum(nullptr, picture.get(), tooLong, -1, "", 1, 1, 1), 0);
-  ASSERT_EQ(m_sink->texts.size(), 1u);
-  EXPECT_EQ(m_sink->texts[0], tooLong + "----檔案路徑太長，無法加入相簿。");
+  ASSERT_EQ(m_sink->notices.size(), 1u);
+  EXPECT_EQ(m_sink->notices[0].text, tooLong + "----檔案路徑太長，無法加入相簿。");
   EXPECT_EQ(m_albums->openHeader().pictureCount, 1);
 }
 
@@ -350,9 +339,9 @@ TEST_F(AlbumListTest, TheLoaderTellsWhyAFileAddsNothing) {
     StartupSettings settings;
     settings.noGif = c.noGif;
     SetStartupSettings(settings);
-    m_sink->texts.clear();
+    m_sink->notices.clear();
     EXPECT_EQ(m_albums->AddPictureToAlbum(nullptr, nullptr, c.file, -1, "", c.value1, 1, 1), 0);
-    EXPECT_EQ(m_sink->texts, std::vector<std::string>{c.expected}) << c.file;
+    EXPECT_EQ(m_sink->texts(), std::vector<std::string>{c.expected}) << c.file;
   }
   SetStartupSettings({});
   EXPECT_EQ(m_albums->AddPictureToAlbum(nullptr, nullptr, (m_pictures / "lzw.tif").string(), -1, "",
@@ -453,7 +442,7 @@ TEST_F(AlbumListTest, WithoutTheLibraryEverythingFailsQuietly) {
   EXPECT_FALSE(albums->OpenAlbum(Share() / "A.abm"));
   std::vector<std::string> paths;
   EXPECT_FALSE(albums->GetAlbumPictures(Share() / "A.abm", paths));
-  EXPECT_TRUE(m_sink->texts.empty());
+  EXPECT_TRUE(m_sink->notices.empty());
 }
 
 TEST(AlbumThumbnail, LongerSideBecomes110AndTheOtherIsRoundedAtLeastOne) {

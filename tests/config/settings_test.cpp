@@ -12,6 +12,7 @@
 #include "platform/notices.h"
 #include "resources/resource_binding.h"
 #include "resources/string_ids.h"
+#include "tests/support/recording_notice_sink.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -23,16 +24,6 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-class CountingSink : public StderrNoticeSink {
- public:
-  NoticeAnswer Ask(NoticeOwner, const std::string& text, const std::string&, NoticeButtons,
-                   NoticeIcon) override {
-    texts.push_back(text);
-    return NoticeAnswer::Ok;
-  }
-  std::vector<std::string> texts;
-};
-
 // A fresh configuration in a temporary program and user folder, with a
 // resource library bound.
 class Settings : public ::testing::Test {
@@ -43,17 +34,14 @@ class Settings : public ::testing::Test {
     Configuration::SetCurrent(
         std::make_unique<Configuration>(m_dir / "Tesserix.set", m_dir / "user" / "Tesserix.ini"));
     std::filesystem::create_directories(m_dir / "user");
-    m_previous = SetNoticeSink(m_sink);
   }
   void SetUp() override { SetUpLanguage("Res_TX"); }
   void TearDown() override {
-    SetNoticeSink(m_previous);
     Configuration::SetCurrent(nullptr);
     ReleaseResourceLibrary();
   }
   TempDir m_dir;
-  std::shared_ptr<CountingSink> m_sink = std::make_shared<CountingSink>();
-  std::shared_ptr<NoticeSink> m_previous;
+  testing::ScopedRecordingSink m_sink;
 };
 
 // Reads `entry` through the configuration as the program reads it.
@@ -103,7 +91,7 @@ TEST_F(Settings, EveryKeyReadsItsDefaultFromAnEmptySetupAndItsValueFromAFile) {
     EXPECT_EQ(ReadKey(*entry), entry->type == ConfigType::Int ? "77" : "value")
         << ConfigKeyName(*entry);
   }
-  EXPECT_TRUE(m_sink->texts.empty());
+  EXPECT_TRUE(m_sink->notices.empty());
 }
 
 TEST_F(Settings, StartupSwitchesHaveTheirDefaultsWithoutASettingsFile) {
@@ -200,7 +188,7 @@ TEST_F(Settings, UserValuesRoundTripAndNamesByIdFollowTheLanguage) {
   SetUpLanguage("Res_EN");
   EXPECT_EQ(ReadUserIntById(kKeyStyle, 0), 0);
   EXPECT_EQ(FindConfigKey(ConfigFile::UserProfile, "user", "STYLE")->keyStringId, kKeyStyle);
-  EXPECT_TRUE(m_sink->texts.empty());
+  EXPECT_TRUE(m_sink->notices.empty());
 }
 
 TEST_F(Settings, AnUnwritableUserFolderLeavesDefaultsAndSaysSoOnce) {
@@ -211,8 +199,8 @@ TEST_F(Settings, AnUnwritableUserFolderLeavesDefaultsAndSaysSoOnce) {
   EXPECT_FALSE(WriteUserString("LastDir", "a"));
   EXPECT_FALSE(WriteUserIntById(kKeyStyle, 1));
   EXPECT_EQ(ReadUserIntById(kKeyStyle, 0), 0);
-  ASSERT_EQ(m_sink->texts.size(), 1u);
-  EXPECT_EQ(m_sink->texts[0], "無法儲存設定，您這次所做的變更將不會保留。");
+  ASSERT_EQ(m_sink->notices.size(), 1u);
+  EXPECT_EQ(m_sink->notices[0].text, "無法儲存設定，您這次所做的變更將不會保留。");
   EXPECT_TRUE(Configuration::Current().saveFailed());
 }
 

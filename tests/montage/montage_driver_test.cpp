@@ -16,6 +16,7 @@
 #include "platform/cancel_flag.h"
 #include "rastio/rastio.h"
 #include "resources/resource_binding.h"
+#include "tests/support/recording_notice_sink.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -23,38 +24,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-class RecordingSink : public NoticeSink {
- public:
-  void Show(const std::string&, const std::string&, NoticeIcon) override {}
-  NoticeAnswer AskYesNo(const std::string&, const std::string&) override { return answer; }
-  NoticeAnswer AskYesNoCancel(const std::string&, const std::string&) override { return answer; }
-  void Beep() override {}
-  NoticeAnswer Ask(NoticeOwner, const std::string& text, const std::string&, NoticeButtons buttons,
-                   NoticeIcon) override {
-    texts.push_back(text);
-    return buttons == NoticeButtons::Ok ? NoticeAnswer::Ok : answer;
-  }
-  std::vector<std::string> texts;
-  NoticeAnswer answer = NoticeAnswer::Yes;
-};
+using Notice = testing::RecordingNoticeSink::Notice;
 
 class MontageDriver : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(BindResourceLibrary(TESSERIX_BIN_DIR, "Res_TX", error)) << error;
-    m_previous = SetNoticeSink(m_sink);
     SetStartupSettings(StartupSettings{});
     m_registry = std::make_unique<CollectionRegistry>(m_configuration, m_dir / "U", m_dir / "P");
     m_registry->PrepareCollectionFolders();
     m_engine = std::make_unique<MontageEngine>(*m_registry);
     ClearCancel();
   }
-  void TearDown() override {
-    SetNoticeSink(m_previous);
-    ReleaseResourceLibrary();
-  }
+  void TearDown() override { ReleaseResourceLibrary(); }
 
   // A My Collection of `count` tiles of graded colours, with its tile
   // pictures at the small resolution, selected with status 1.
@@ -106,8 +89,7 @@ class MontageDriver : public ::testing::Test {
   Configuration m_configuration{m_dir / "P" / "Tesserix.set", m_dir / "U" / "Tesserix.ini"};
   std::unique_ptr<CollectionRegistry> m_registry;
   std::unique_ptr<MontageEngine> m_engine;
-  std::shared_ptr<RecordingSink> m_sink = std::make_shared<RecordingSink>();
-  std::shared_ptr<NoticeSink> m_previous;
+  testing::ScopedRecordingSink m_sink;
 };
 
 TEST_F(MontageDriver, CreateChecksTheFontAndTheSelection) {
@@ -120,8 +102,8 @@ TEST_F(MontageDriver, CreateChecksTheFontAndTheSelection) {
   request.captionText.clear();
   EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
   EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::NoCollection);
-  ASSERT_EQ(m_sink->texts.size(), 2u);
-  EXPECT_EQ(m_sink->texts[0], "字型大小超過允許範圍");
+  ASSERT_EQ(m_sink->notices.size(), 2u);
+  EXPECT_EQ(m_sink->notices[0].text, "字型大小超過允許範圍");
 }
 
 TEST_F(MontageDriver, FewTilesAskFirstWithoutColourVariation) {
@@ -129,14 +111,14 @@ TEST_F(MontageDriver, FewTilesAskFirstWithoutColourVariation) {
   Collection("Few", 999, false);
   MontageRequest request;
   request.settings.allowColor = 0;
-  m_sink->answer = NoticeAnswer::No;
+  m_sink->answer = [](const Notice&) { return NoticeAnswer::No; };
   EXPECT_FALSE(m_engine->CreateMontage(nullptr, request, nullptr));
   EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::TooFewTilesDeclined);
   Collection("One", 1, false);
-  m_sink->texts.clear();
+  m_sink->notices.clear();
   EXPECT_TRUE(m_engine->CreateMontage(nullptr, request, nullptr));
   // 1000 tiles: no question; the missing pictures give one notice.
-  EXPECT_EQ(m_sink->texts, std::vector<std::string>{"在選定的圖庫中找不到縮圖。"});
+  EXPECT_EQ(m_sink->texts(), std::vector<std::string>{"在選定的圖庫中找不到縮圖。"});
 }
 
 TEST_F(MontageDriver, ARunMakesTheMontageAndACancelMakesNone) {
@@ -181,12 +163,12 @@ TEST_F(MontageDriver, AnOutputAboveTheLimitIsRefusedBeforeWork) {
 
 TEST_F(MontageDriver, AMissingTargetFileIsRefusedWithItsPath) {
   EXPECT_FALSE(m_engine->LoadTargetPicture(nullptr, m_dir / "nowhere.jpg"));
-  ASSERT_EQ(m_sink->texts.size(), 1u);
-  EXPECT_NE(m_sink->texts[0].find("nowhere.jpg----"), std::string::npos);
+  ASSERT_EQ(m_sink->notices.size(), 1u);
+  EXPECT_NE(m_sink->notices[0].text.find("nowhere.jpg----"), std::string::npos);
   fs::path text = m_dir / "notes.txt";
   { std::ofstream(text) << "x"; }
   EXPECT_FALSE(m_engine->LoadTargetPicture(nullptr, text));
-  EXPECT_EQ(m_sink->texts.back(), "無法辨識的檔案格式");
+  EXPECT_EQ(m_sink->notices.back().text, "無法辨識的檔案格式");
 }
 
 }  // namespace
