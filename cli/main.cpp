@@ -8,6 +8,7 @@
 #include "cli/cli_common.h"
 #include "cli/collection_commands.h"
 #include "cli/config_commands.h"
+#include "cli/effect_command.h"
 #include "cli/image_commands.h"
 #include "cli/montage_command.h"
 #include "config/startup_settings.h"
@@ -25,6 +26,7 @@ void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: tesserix-cli GROUP COMMAND ARGS...\n\n"
                "groups:\n"
+               "  effect   run an effect of the effects library on a picture file, or list them\n"
                "  image    inspect, convert, scale, crop and convert picture files\n"
                "  montage  make a montage of a picture from the selected collections\n"
                "  album    make albums and put photos into them\n"
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
     return tx::cli::kExitOk;
   }
   tx::cli::Args rest(args.begin() + 1, args.end());
+  if (args[0] == "effect") return tx::cli::RunEffectCommand(rest);
   if (args[0] == "image") return tx::cli::RunImageCommand(rest);
   if (args[0] == "montage") return tx::cli::RunMontageCommand(rest);
   if (args[0] == "album") return tx::cli::RunAlbumCommand(rest);
