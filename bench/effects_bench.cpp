@@ -7,31 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "bench/bench_pictures.h"
 #include "effects/fxkit.h"
 #include "image/image_lock.h"
 
 namespace {
 
-constexpr int kSourceWidth = 4000;
-constexpr int kSourceHeight = 3000;
-
-// A 24-bit picture with gradients and texture in every channel, made once.
-tx::GlobalHandle SourcePicture() {
-  static tx::PackedImage picture = [] {
-    tx::PackedImage image(tx::CreatePackedImage(kSourceWidth, kSourceHeight, 0, 0));
-    tx::ImageLock lock(image.get());
-    for (int y = 0; lock && y < kSourceHeight; ++y) {
-      std::uint8_t* row = lock.row(y);
-      for (int x = 0; x < kSourceWidth; ++x) {
-        row[3 * x] = std::uint8_t(x * 255 / kSourceWidth);
-        row[3 * x + 1] = std::uint8_t(y * 255 / kSourceHeight);
-        row[3 * x + 2] = std::uint8_t((x * 7) ^ (y * 13));
-      }
-    }
-    return image;
-  }();
-  return picture.get();
-}
+using tx::bench::kSourceHeight;
+using tx::bench::kSourceWidth;
+using tx::bench::SourcePicture;
 
 void BM_Effect(benchmark::State& state, int id) {
   tx::GlobalHandle source = SourcePicture();

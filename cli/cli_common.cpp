@@ -25,4 +25,10 @@ bool WantsHelp(const Args& args) {
   return false;
 }
 
+std::optional<int> AnswerUsage(const Args& args, const char* usage) {
+  if (!args.empty() && !WantsHelp(args)) return std::nullopt;
+  std::fputs(usage, args.empty() ? stderr : stdout);
+  return args.empty() ? kExitFailure : kExitOk;
+}
+
 }  // namespace tx::cli

@@ -22,4 +22,9 @@ std::optional<int> ParseInt(const std::string& text);
 /// True when the arguments ask for help (-h or --help anywhere).
 bool WantsHelp(const Args& args);
 
+/// For a command group: prints `usage` and gives the exit code when there
+/// are no arguments (on stderr, failure) or help is asked for (on stdout,
+/// success); nothing otherwise.
+std::optional<int> AnswerUsage(const Args& args, const char* usage);
+
 }  // namespace tx::cli

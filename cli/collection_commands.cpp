@@ -176,14 +176,16 @@ int Delete(CollectionRegistry& registry, const std::string& key) {
 
 }  // namespace
 
-int RunCollectionCommand(const Args& args) {
-  if (args.empty() || WantsHelp(args)) {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
-    return args.empty() ? kExitFailure : kExitOk;
-  }
+CollectionRegistry& LoadedCollections() {
   CollectionRegistry& registry = Collections();
   registry.PrepareCollectionFolders();
   registry.LoadCollections();
+  return registry;
+}
+
+int RunCollectionCommand(const Args& args) {
+  if (std::optional<int> answered = AnswerUsage(args, kUsage)) return *answered;
+  CollectionRegistry& registry = LoadedCollections();
   Albums().LoadAlbumLibrary();
   const std::string& command = args[0];
   Args rest(args.begin() + 1, args.end());

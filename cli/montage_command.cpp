@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "cli/collection_commands.h"
 #include "collections/collection_registry.h"
 #include "config/startup_settings.h"
 #include "montage/montage_driver.h"
@@ -197,13 +198,8 @@ std::string FittingChoices(GlobalHandle target, const MontageSettings& settings)
 }  // namespace
 
 int RunMontageCommand(const Args& args) {
-  if (args.empty() || WantsHelp(args)) {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
-    return args.empty() ? kExitFailure : kExitOk;
-  }
-  CollectionRegistry& registry = Collections();
-  registry.PrepareCollectionFolders();
-  registry.LoadCollections();
+  if (std::optional<int> answered = AnswerUsage(args, kUsage)) return *answered;
+  CollectionRegistry& registry = LoadedCollections();
 
   MontageRequest request;
   request.settings = LoadMontageSettings();

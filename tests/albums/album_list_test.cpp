@@ -23,6 +23,7 @@
 #include "resources/messages.h"
 #include "resources/resource_binding.h"
 #include "tests/support/recording_notice_sink.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -30,26 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::MakePatternImage;
+using testing::ScopedEnv;
 using testing::TempDir;
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (m_old.empty()) {
-      unsetenv(m_name);
-    } else {
-      setenv(m_name, m_old.c_str(), 1);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::string m_old;
-};
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -15,6 +15,7 @@
 #include "albumkit/albumkit_api.h"
 #include "albums/album_item.h"
 #include "platform/shared_library.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::MakePatternImage;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
@@ -33,26 +35,6 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (m_old.empty()) {
-      unsetenv(m_name);
-    } else {
-      setenv(m_name, m_old.c_str(), 1);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::string m_old;
-};
 
 class Albumkit : public ::testing::Test {
  protected:

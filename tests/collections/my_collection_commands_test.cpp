@@ -14,6 +14,7 @@
 #include "config/settings_access.h"
 #include "platform/cancel_flag.h"
 #include "rastio/rastio.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -26,18 +27,13 @@ class MyCollectionCommands : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearCancel();
-    // The album library keeps its albums under the user folder.
-    setenv("TESSERIX_USER_DIR", (m_dir / "U").c_str(), 1);
     m_registry = std::make_unique<CollectionRegistry>(m_configuration, m_dir / "U", m_dir / "P");
     m_registry->PrepareCollectionFolders();
     m_albums = std::make_unique<AlbumList>(m_configuration, TESSERIX_BIN_DIR, m_dir / "U");
     ASSERT_TRUE(m_albums->LoadAlbumLibrary());
     m_options.threads = 2;
   }
-  void TearDown() override {
-    m_albums.reset();
-    unsetenv("TESSERIX_USER_DIR");
-  }
+  void TearDown() override { m_albums.reset(); }
 
   // An album holding `count` photos; returns its index.
   int Album(const std::string& name, int count) {
@@ -61,6 +57,8 @@ class MyCollectionCommands : public ::testing::Test {
   }
 
   TempDir m_dir;
+  // The album library keeps its albums under the user folder.
+  testing::ScopedEnv m_userDir{"TESSERIX_USER_DIR", (m_dir / "U").string()};
   Configuration m_configuration{m_dir / "P" / "Tesserix.set", m_dir / "U" / "Tesserix.ini"};
   std::unique_ptr<CollectionRegistry> m_registry;
   std::unique_ptr<AlbumList> m_albums;
