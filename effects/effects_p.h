@@ -87,5 +87,25 @@ GlobalHandle Equalize(GlobalHandle image, const EffectRecord& record);
 GlobalHandle Negative(GlobalHandle image, const EffectRecord& record);
 GlobalHandle Solarize(GlobalHandle image, const EffectRecord& record);
 GlobalHandle LogBrighten(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Blur(GlobalHandle image, const EffectRecord& record);
+GlobalHandle UnsharpMask(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Despeckle(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Noise(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Contour(GlobalHandle image, const EffectRecord& record);
+GlobalHandle OilPaint(GlobalHandle image, const EffectRecord& record);
+GlobalHandle EdgeDetect(GlobalHandle image, const EffectRecord& record);
+GlobalHandle AddNoise(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Mosaic(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Emboss(GlobalHandle image, const EffectRecord& record);
+GlobalHandle MotionBlur(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Diffuse(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Drip(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Wave(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Jitter(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Tiles(GlobalHandle image, const EffectRecord& record);
+/// Effects 92 to 96 share one radial remap; the record's p0 picks its type.
+GlobalHandle RadialRemap(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Cylinder(GlobalHandle image, const EffectRecord& record);
+GlobalHandle Curtain(GlobalHandle image, const EffectRecord& record);
 
 }  // namespace tx::fx

@@ -1,0 +1,9 @@
+#include "effects/effects_p.h"
+
+namespace tx::fx {
+
+GlobalHandle Contour(GlobalHandle /*image*/, const EffectRecord& /*record*/) {
+  return nullptr;
+}
+
+}  // namespace tx::fx
