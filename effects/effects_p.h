@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 
+#include "image/image_block.h"
 #include "image/image_lock.h"
 
 namespace tx::fx {
@@ -73,6 +76,15 @@ class EffectFrame {
   std::uint8_t* m_resultBase = nullptr;
   bool m_cancelled = false;
 };
+
+/// A work buffer of `count` elements (uninitialised), or null after showing
+/// the memory message.
+template <typename T>
+std::unique_ptr<T[]> AllocateWork(std::size_t count) {
+  std::unique_ptr<T[]> buffer(new (std::nothrow) T[count]);
+  if (!buffer) ShowNoMemory();
+  return buffer;
+}
 
 /// The next value of the per-thread generator, 0..32767. Each thread starts
 /// from state 1 and the library never reseeds it, so a run is repeatable.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "effects/effects_p.h"
 #include "image/image_lock.h"
 
 namespace tx::fx {

@@ -11,11 +11,11 @@ namespace {
 constexpr char kNoMemoryText[] = "There is not enough memory.";
 constexpr char kNoMemoryTitle[] = "System message";
 
+}  // namespace
+
 void ShowNoMemory() {
   Notices()->Show(kNoMemoryText, kNoMemoryTitle, NoticeIcon::Error);
 }
-
-}  // namespace
 
 GlobalHandle AllocImageBlock(std::uint64_t bytes) {
   GlobalHandle block = nullptr;

@@ -10,6 +10,9 @@ namespace tx {
 /// Bytes every block of the image utilities carries beyond what the image needs.
 inline constexpr std::uint32_t kImageBlockSpare = 10;
 
+/// Shows "There is not enough memory." titled "System message".
+void ShowNoMemory();
+
 /// A zero-filled block of `bytes` + 10 bytes. When memory is exhausted it
 /// shows "There is not enough memory." titled "System message" and returns null.
 GlobalHandle AllocImageBlock(std::uint64_t bytes);

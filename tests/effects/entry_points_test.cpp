@@ -110,7 +110,7 @@ TEST(DoEnhanceAndEffect, ARecordMakesTheValuesIgnored) {
   EXPECT_EQ(ImageBytes(withoutValues.get()), ImageBytes(direct.get()));
   EXPECT_EQ(std::vector<int>(record, record + 5), (std::vector<int>{1, 30, 10, 0, 0}));
   // A record for an id without an effect gives DoEE's null too.
-  EXPECT_EQ(DoEnhanceAndEffect(image.get(), 9, values, 2, record), nullptr);
+  EXPECT_EQ(DoEnhanceAndEffect(image.get(), 11, values, 2, record), nullptr);
 }
 
 TEST(DoEnhanceAndEffect, NegativeWhateverTheValue) {
