@@ -9,7 +9,8 @@ namespace tx::fx {
 namespace {
 
 // The remaps of the inscribed ellipse. Only p0 picks the type; the effect ids
-// that share this function differ only in the record they are given.
+// that share this function differ only in the record they are given. Types 5
+// and 6 have no slider of their own and are reached with a record only.
 enum RemapType {
   kPunch = 0,
   kSphere = 1,
@@ -22,7 +23,9 @@ enum RemapType {
 
 constexpr int kTableSize = 512;
 constexpr int kOne = 16384;  // 1.0 in the fixed point of the tables
-constexpr int kHalfShift = 15;
+// Positions are doubled distances times a table value in 1/16384: shifting
+// by 15 brings them back to pixels.
+constexpr int kPositionShift = 15;
 // The squared distance of a column or row is kept with this many extra
 // fraction bits, so that the two halves add up before the index is cut.
 constexpr int kFractionBits = 16;
@@ -159,11 +162,11 @@ GlobalHandle RadialRemap(GlobalHandle image, const EffectRecord& record) {
         const std::int64_t dx = 2 * std::int64_t(x) - width + 1;
         std::int64_t sx, sy;
         if (scale) {
-          sx = (dx * e.c + centreX) >> kHalfShift;
-          sy = (dy * e.c + centreY) >> kHalfShift;
+          sx = (dx * e.c + centreX) >> kPositionShift;
+          sy = (dy * e.c + centreY) >> kPositionShift;
         } else {
-          sx = (dx * e.c - dy * e.s + centreX) >> kHalfShift;
-          sy = (dy * e.c + dx * e.s + centreY) >> kHalfShift;
+          sx = (dx * e.c - dy * e.s + centreX) >> kPositionShift;
+          sy = (dy * e.c + dx * e.s + centreY) >> kPositionShift;
         }
         CopyPixel<C>(out, SourcePixel<C>(src, ClampToSize(sx, width), ClampToSize(sy, height)));
       }
