@@ -65,4 +65,36 @@ void BuildProgress::Finish(const std::string& title, const BuildOutcome& outcome
   m_skipped.clear();
 }
 
+void VideoProgress::OnCollectionStarted(int, const std::string& title, int intervalMs) {
+  m_title = title;
+  m_start = Clock::now();
+  m_lastDraw = {};
+  std::fprintf(stderr, "%s: one frame every %d ms\n", title.c_str(), intervalMs);
+}
+
+void VideoProgress::OnFrame(const VideoBuildProgress& progress, const PackedImage*) {
+  Draw(progress, false);
+}
+
+void VideoProgress::OnCollectionFinished(int, const std::string& title, int result,
+                                         const VideoBuildProgress& progress) {
+  Draw(progress, true);
+  std::fputc('\n', stderr);
+  m_lineOpen = false;
+  const double seconds = std::chrono::duration<double>(Clock::now() - m_start).count();
+  std::fprintf(stderr, "%s: %s, %d tiles from %d frames, %d flat frames skipped, %s\n",
+               title.c_str(), result ? "built" : "not built (no readable video or no tile)",
+               progress.tiles, progress.frames, progress.flatSkipped, Duration(seconds).c_str());
+}
+
+void VideoProgress::Draw(const VideoBuildProgress& progress, bool force) {
+  const Clock::time_point now = Clock::now();
+  if (!force && now - m_lastDraw < kRedrawInterval) return;
+  m_lastDraw = now;
+  const double seconds = std::chrono::duration<double>(now - m_start).count();
+  std::fprintf(stderr, "\r%s: %d frames, %d tiles, %d flat skipped, %s   ", m_title.c_str(),
+               progress.frames, progress.tiles, progress.flatSkipped, Duration(seconds).c_str());
+  m_lineOpen = true;
+}
+
 }  // namespace tx::cli

@@ -6,6 +6,7 @@
 
 #include "albums/album_list.h"
 #include "cli/build_progress.h"
+#include "cli/video_commands.h"
 #include "collections/collection_registry.h"
 #include "collections/my_collection_commands.h"
 #include "collections/tile_set_index.h"
@@ -18,6 +19,8 @@ constexpr char kUsage[] =
     "       tesserix-cli collection add-album NAME...\n"
     "       tesserix-cli collection build [TITLE...]\n"
     "       tesserix-cli collection build-folder DIR [--title TITLE] [--recursive]\n"
+    "       tesserix-cli collection add-video SOURCEKEY...\n"
+    "       tesserix-cli collection build-video [TITLE...] [--interval MS] [--keep-flat]\n"
     "       tesserix-cli collection select KEY STATUS   (STATUS 0 to 3)\n"
     "       tesserix-cli collection delete KEY\n";
 
@@ -193,6 +196,8 @@ int RunCollectionCommand(const Args& args) {
   if (command == "add-album" && !rest.empty()) return AddAlbums(registry, rest);
   if (command == "build") return Build(registry, rest);
   if (command == "build-folder") return BuildFolder(registry, rest);
+  if (command == "add-video" && !rest.empty()) return AddVideoCollections(registry, rest);
+  if (command == "build-video") return BuildVideoCollectionsCommand(registry, rest);
   if (command == "select" && rest.size() == 2) return Select(registry, rest);
   if (command == "delete" && rest.size() == 1) return Delete(registry, rest[0]);
   std::fputs(kUsage, stderr);

@@ -11,6 +11,7 @@
 #include "cli/effect_command.h"
 #include "cli/image_commands.h"
 #include "cli/montage_command.h"
+#include "cli/video_commands.h"
 #include "config/startup_settings.h"
 #include "platform/cancel_flag.h"
 #include "resources/resource_binding.h"
@@ -31,6 +32,7 @@ void PrintUsage(std::FILE* out) {
                "  montage  make a montage of a picture from the selected collections\n"
                "  album    make albums and put photos into them\n"
                "  collection  list, select, build and delete tile collections\n"
+               "  video    register video files to make video collections from\n"
                "  string   print a text of the message catalogue\n"
                "  config   read and write the configuration files\n\n"
                "Run 'tesserix-cli GROUP --help' for the commands of a group.\n");
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
   if (args[0] == "montage") return tx::cli::RunMontageCommand(rest);
   if (args[0] == "album") return tx::cli::RunAlbumCommand(rest);
   if (args[0] == "collection") return tx::cli::RunCollectionCommand(rest);
+  if (args[0] == "video") return tx::cli::RunVideoCommand(rest);
   if (args[0] == "string") return tx::cli::RunStringCommand(rest);
   if (args[0] == "config") return tx::cli::RunConfigCommand(rest);
   return tx::cli::Fail("unknown group \"" + args[0] + "\"; try --help");

@@ -124,12 +124,17 @@ BuildCommandOutcome BuildMyCollections(CollectionRegistry& registry, AlbumList& 
   return outcome;
 }
 
-void DeleteMyCollections(CollectionRegistry& registry, std::vector<CollectionListItem>& list) {
+void DeleteTickedCollections(CollectionRegistry& registry, int kind,
+                             std::vector<CollectionListItem>& list) {
   for (std::size_t i = list.size(); i-- > 0;) {
     if (list[i].mark != kMarkTicked) continue;
     list.erase(list.begin() + std::ptrdiff_t(i));
-    registry.DeleteCollection(kMyCollection, int(i));
+    registry.DeleteCollection(kind, int(i));
   }
+}
+
+void DeleteMyCollections(CollectionRegistry& registry, std::vector<CollectionListItem>& list) {
+  DeleteTickedCollections(registry, kMyCollection, list);
 }
 
 std::string UniqueCollectionTitle(CollectionRegistry& registry, int kind, std::string_view name) {

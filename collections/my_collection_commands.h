@@ -67,8 +67,12 @@ BuildCommandOutcome BuildMyCollections(CollectionRegistry& registry, AlbumList& 
                                        const BuildOptions& options,
                                        CollectionBuildObserver* observer);
 
-/// Delete: removes every item marked 1 (ticked) with its collection, from
-/// the last to the first.
+/// Removes every item of the list of `kind` marked 1 (ticked) with its
+/// collection, from the last to the first.
+void DeleteTickedCollections(CollectionRegistry& registry, int kind,
+                             std::vector<CollectionListItem>& list);
+
+/// Delete: DeleteTickedCollections over the My Collections.
 void DeleteMyCollections(CollectionRegistry& registry, std::vector<CollectionListItem>& list);
 
 /// A title for a collection made from `name`: characters that cannot be in
