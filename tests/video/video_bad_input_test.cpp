@@ -7,28 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/global_memory.h"
 #include "tests/support/test_images.h"
 #include "tests/support/test_videos.h"
+#include "tests/video/video_test_fixture.h"
 #include "video/video_api.h"
 
 namespace tx {
 namespace {
 
-using testing::TempDir;
 using testing::TestVideo;
-
-struct Collector {
-  std::vector<PackedImage> frames;
-  static void Receive(void* frame, void* context) {
-    static_cast<Collector*>(context)->frames.emplace_back(frame);
-  }
-};
-
-int FrameIndex(GlobalHandle image) {
-  RgbQuad pixel = testing::PixelAt(image, 32, 24);
-  return testing::NearestIndex(pixel.blue, pixel.green, pixel.red);
-}
+using videotest::FrameIndex;
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<char>& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -40,19 +28,8 @@ std::vector<char> ReadBytes(const std::filesystem::path& path) {
   return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
-class VideoBadInput : public ::testing::Test {
+class VideoBadInput : public videotest::VideoFixture {
  protected:
-  void SetUp() override {
-    m_liveBlocks = GlobalLiveBlockCount();
-    InitProc(&Collector::Receive, &collector);
-  }
-  void TearDown() override {
-    InitProc(nullptr, nullptr);
-    EndPlay();
-    collector.frames.clear();
-    EXPECT_EQ(GlobalLiveBlockCount(), m_liveBlocks) << "a frame was leaked";
-  }
-
   // Every call refuses the path and leaves the output words alone.
   void ExpectRefused(const char* path) {
     SCOPED_TRACE(path ? path : "(null)");
@@ -70,12 +47,6 @@ class VideoBadInput : public ::testing::Test {
     EXPECT_EQ(StartPlay(path), 0);
     EXPECT_EQ(GetVideoFrame(), nullptr);
   }
-
-  TempDir dir;
-  Collector collector;
-
- private:
-  std::size_t m_liveBlocks = 0;
 };
 
 TEST_F(VideoBadInput, PathsThatNameNoFile) {

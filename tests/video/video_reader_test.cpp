@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/global_memory.h"
 #include "tests/support/test_images.h"
 #include "tests/support/test_videos.h"
+#include "tests/video/video_test_fixture.h"
 #include "video/video_api.h"
 #include "video/video_reader_p.h"
 
@@ -13,31 +13,9 @@ namespace tx {
 namespace {
 
 using testing::IndexPainter;
-using testing::NearestIndex;
-using testing::PixelAt;
-using testing::TempDir;
 using testing::TestVideo;
-
-// Keeps every delivered frame; optionally breaks the read after a number of
-// frames, from inside the callback as the program may.
-struct Collector {
-  std::vector<PackedImage> frames;
-  std::size_t breakAfter = 0;
-
-  static void Receive(void* frame, void* context) {
-    auto* self = static_cast<Collector*>(context);
-    self->frames.emplace_back(frame);
-    if (self->frames.size() == self->breakAfter) BreakTran();
-  }
-};
-
-int FrameIndex(GlobalHandle image) {
-  std::uint16_t width = 0;
-  std::uint16_t height = 0;
-  if (!GetImageSize(image, width, height)) return -2;
-  RgbQuad pixel = PixelAt(image, width / 2, height / 2);
-  return NearestIndex(pixel.blue, pixel.green, pixel.red);
-}
+using videotest::Collector;
+using videotest::FrameIndex;
 
 std::vector<int> FrameIndices(const std::vector<PackedImage>& frames) {
   std::vector<int> indices;
@@ -76,19 +54,8 @@ TestVideo IndexVideo(int seconds, int framesPerSecond = 25) {
   return video;
 }
 
-class VideoRead : public ::testing::Test {
+class VideoRead : public videotest::VideoFixture {
  protected:
-  void SetUp() override {
-    m_liveBlocks = GlobalLiveBlockCount();
-    InitProc(&Collector::Receive, &collector);
-  }
-  void TearDown() override {
-    InitProc(nullptr, nullptr);
-    EndPlay();
-    collector.frames.clear();
-    EXPECT_EQ(GlobalLiveBlockCount(), m_liveBlocks) << "a frame was leaked";
-  }
-
   std::string Write(const std::string& name, const TestVideo& video) {
     std::string error;
     std::filesystem::path path = dir / name;
@@ -104,12 +71,6 @@ class VideoRead : public ::testing::Test {
     EXPECT_EQ(output, collector.frames.size()) << path;
     return FrameIndices(collector.frames);
   }
-
-  TempDir dir;
-  Collector collector;
-
- private:
-  std::size_t m_liveBlocks = 0;
 };
 
 const char* const kContainers[] = {".avi", ".mpg", ".mov", ".mp4", ".mkv"};
