@@ -51,10 +51,12 @@ void BuildProgress::Finish(const std::string& title, const BuildOutcome& outcome
   if (m_lineOpen) std::fputc('\n', stderr);
   m_lineOpen = false;
   double seconds = std::chrono::duration<double>(Clock::now() - m_start).count();
-  const char* state = outcome.cancelled ? "cancelled"
-                      : outcome.built   ? "built"
-                                        : "not built (no tile)";
-  std::fprintf(stderr, "%s: %s, %d tiles, %d photos skipped, %s\n", title.c_str(), state,
+  const std::string state =
+      outcome.cancelled ? "cancelled"
+      : outcome.built
+          ? "built"
+          : "not built (" + (outcome.problem.empty() ? "no tile" : outcome.problem) + ")";
+  std::fprintf(stderr, "%s: %s, %d tiles, %d photos skipped, %s\n", title.c_str(), state.c_str(),
                outcome.tiles, outcome.skipped, Duration(seconds).c_str());
   if (outcome.failedSaves > 0) {
     std::fprintf(stderr, "%s: %d tile pictures could not be written\n", title.c_str(),

@@ -113,7 +113,7 @@ int Build(CollectionRegistry& registry, const Args& titles) {
     std::fprintf(stderr, "tesserix-cli: no album for My Collection \"%s\"\n", title.c_str());
   }
   if (outcome.cancelled) return Fail("cancelled");
-  return missing || !outcome.withoutAlbum.empty() ? kExitFailure : kExitOk;
+  return missing || !outcome.withoutAlbum.empty() || outcome.failed > 0 ? kExitFailure : kExitOk;
 }
 
 int BuildFolder(CollectionRegistry& registry, const Args& args) {
@@ -144,7 +144,10 @@ int BuildFolder(CollectionRegistry& registry, const Args& args) {
       BuildFromFolder(registry, folder, title, recursive, BuildOptions::FromSettings(), &progress);
   progress.Finish(outcome.title, outcome.build);
   if (outcome.build.cancelled) return Fail("cancelled");
-  if (!outcome.build.built) return Fail("no tile was made from " + folder);
+  if (!outcome.build.built) {
+    return Fail(outcome.build.problem.empty() ? "no tile was made from " + folder
+                                              : outcome.build.problem);
+  }
   std::printf("%s\n", (outcome.title + kIndexExtension).c_str());
   return kExitOk;
 }

@@ -118,7 +118,7 @@ BuildCommandOutcome BuildMyCollections(CollectionRegistry& registry, AlbumList& 
     RecordBuiltCollection(registry, title, albums.GetAlbumName(album));
     item.name = albums.GetAlbumName(album);
     item.mark = kMarkNone;
-    if (built.built) ++outcome.built;
+    built.built ? ++outcome.built : ++outcome.failed;
   }
   registry.SaveCollections();
   return outcome;
@@ -171,16 +171,15 @@ FolderBuildOutcome BuildFromFolder(CollectionRegistry& registry,
   std::string name = (normal.has_filename() ? normal : normal.parent_path()).filename().string();
   outcome.title = title.empty() ? UniqueCollectionTitle(registry, kMyCollection, name) : title;
   if (!IsSafeTitle(outcome.title)) return outcome;
-  if (registry.FindCollectionByTitle(kMyCollection, outcome.title) < 0) {
-    registry.AddCollection(kMyCollection, outcome.title + kIndexExtension, name,
-                           TileFolderValue(registry, outcome.title), 0);
-  }
+  // A new collection is registered once built: a failed build leaves the
+  // registry as it was.
   std::vector<std::string> photos = ListPictureFiles(folder, recursive);
   if (!photos.empty()) {
     outcome.build = BuildCollectionFromPhotos(registry, kMyCollection, outcome.title, photos,
                                               options, observer);
   }
-  if (outcome.build.built) RecordBuiltCollection(registry, outcome.title, name);
+  if (!outcome.build.built) return outcome;
+  RecordBuiltCollection(registry, outcome.title, name);
   registry.SaveCollections();
   return outcome;
 }

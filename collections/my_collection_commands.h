@@ -52,6 +52,8 @@ void AddAlbumsToMyCollections(CollectionRegistry& registry, AlbumList& albums,
 
 struct BuildCommandOutcome {
   int built = 0;
+  /// Marked collections that ended without an index (no tile, or a problem).
+  int failed = 0;
   bool cancelled = false;
   /// Titles of marked collections without an album of the same title.
   std::vector<std::string> withoutAlbum;
@@ -88,8 +90,9 @@ struct FolderBuildOutcome {
 /// Builds a My Collection from every picture under `folder` (sub-folders
 /// too when `recursive`), in the order of their sorted paths. The title is
 /// `title` when given (an existing collection of that title is rebuilt),
-/// else the folder's name made unique; the entry is registered (status 1
-/// once built) and the registry saved.
+/// else the folder's name made unique. Once built, the entry is registered
+/// (or updated) with status 1 and the registry saved; a build that fails
+/// changes no entry.
 FolderBuildOutcome BuildFromFolder(CollectionRegistry& registry,
                                    const std::filesystem::path& folder, const std::string& title,
                                    bool recursive, const BuildOptions& options,

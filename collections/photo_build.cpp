@@ -9,6 +9,7 @@
 #include "albums/album_list.h"
 #include "collections/collection_registry.h"
 #include "collections/photo_loading.h"
+#include "collections/staged_tile_folder.h"
 #include "config/startup_settings.h"
 #include "platform/cancel_flag.h"
 
@@ -113,6 +114,20 @@ class PhotoPipeline {
 
 }  // namespace
 
+bool FinishBuild(TileSetIndexWriter& writer, StagedTileFolder& pictures, bool cancelled,
+                 int failedSaves) {
+  // A writer that could not grow has already given up its index.
+  if (!writer.isOpen()) return false;
+  if (failedSaves > 0 && !cancelled) {
+    // Tiles without pictures must not replace a collection that was whole.
+    writer.Discard();
+    return false;
+  }
+  if (!writer.EndTileSetIndex(cancelled)) return false;
+  // The new index is in place; its pictures follow at once.
+  return pictures.Commit();
+}
+
 BuildOptions BuildOptions::FromSettings() {
   const StartupSettings& s = Settings();
   BuildOptions options;
@@ -132,11 +147,17 @@ BuildOutcome BuildCollectionFromPhotos(CollectionRegistry& registry, int kind,
   std::filesystem::path indexFolder = registry.IndexFolder(kind);
   if (tileFolder.empty() || indexFolder.empty()) return outcome;
   TileSetIndexWriter writer;
-  if (!writer.BeginTileSetIndex(indexFolder / (std::string(title) + kIndexExtension),
-                                options.pictureFileFlag)) {
+  StagedTileFolder pictures(tileFolder);
+  if (!pictures.Begin()) {
+    outcome.problem = "the folder " + pictures.staging().string() + " cannot be made";
     return outcome;
   }
-  TileCommitter committer(writer, tileFolder, options.geometry, options.pictureExtension);
+  const std::filesystem::path indexFile = indexFolder / (std::string(title) + kIndexExtension);
+  if (!writer.BeginTileSetIndex(indexFile, options.pictureFileFlag)) {
+    outcome.problem = "the index " + indexFile.string() + " cannot be written";
+    return outcome;
+  }
+  TileCommitter committer(writer, pictures.staging(), options.geometry, options.pictureExtension);
   PhotoPipeline pipeline(photos, options);
   const int total = int(photos.size());
   for (std::size_t k = 0; k < photos.size(); ++k) {
@@ -154,12 +175,19 @@ BuildOutcome BuildCollectionFromPhotos(CollectionRegistry& registry, int kind,
     // An index that cannot grow ends the build without an index.
     if (!committer.CommitTile(result.tile)) break;
     if (observer) observer->OnPhoto(int(k) + 1, total, &result.tile.medium);
+    // A picture that cannot be written (a full disc) ends the build.
+    if (committer.failedSaves() > 0) break;
   }
   pipeline.Stop();
   outcome.tiles = int(writer.tileCounter());
   outcome.failedSaves = committer.failedSaves();
-  // A writer that could not grow has already given up its index.
-  outcome.built = writer.isOpen() && writer.EndTileSetIndex(outcome.cancelled);
+  outcome.built = FinishBuild(writer, pictures, outcome.cancelled, outcome.failedSaves);
+  if (outcome.failedSaves > 0) {
+    outcome.problem = "tile pictures could not be written in " + tileFolder.parent_path().string() +
+                      " (is the disc full?)";
+  } else if (!outcome.built && !outcome.cancelled && outcome.tiles > 0) {
+    outcome.problem = "the index " + indexFile.string() + " could not be written";
+  }
   return outcome;
 }
 

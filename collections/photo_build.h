@@ -19,6 +19,8 @@ namespace tx {
 
 class AlbumList;
 class CollectionRegistry;
+class StagedTileFolder;
+class TileSetIndexWriter;
 
 struct BuildOptions {
   TileGeometry geometry;
@@ -59,16 +61,29 @@ struct BuildOutcome {
   int tiles = 0;
   int skipped = 0;
   int failedSaves = 0;  // tile pictures that could not be written
+  /// Why a build that was not cancelled made no collection; empty when it
+  /// simply made no tile.
+  std::string problem;
 };
 
 /// Builds collection `title` of `kind` (My Collection or video collection)
-/// from `photos`: tile pictures in its tile folder, then its index. A
-/// cancelled build or one without a tile leaves no index (an old one is
-/// removed); a build that fails to start leaves the old index as it was.
+/// from `photos`: tile pictures in a staging folder, then its index, then
+/// the pictures take the tile folder's place. A cancelled build or one
+/// without a tile leaves no index (an old one is removed). A build that
+/// fails to start, cannot write a tile picture (it stops there) or cannot
+/// write its index leaves the old collection as it was, index and pictures;
+/// so does a build killed at any moment.
 BuildOutcome BuildCollectionFromPhotos(CollectionRegistry& registry, int kind,
                                        std::string_view title,
                                        const std::vector<std::string>& photos,
                                        const BuildOptions& options, BuildObserver* observer);
+
+/// Ends a build whose pictures went to `pictures`: writes the index and
+/// moves the pictures in, or for a cancel or an empty build removes the
+/// index; a build with pictures that could not be written changes nothing.
+/// True when the collection was built.
+bool FinishBuild(TileSetIndexWriter& writer, StagedTileFolder& pictures, bool cancelled,
+                 int failedSaves);
 
 /// Builds the current target collection `title` from the pictures of the
 /// album file `albumFile`, as listed by the album library. Fails (not

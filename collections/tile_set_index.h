@@ -76,6 +76,11 @@ class TileSetIndexWriter {
   /// write leaves the old file as it was.
   bool EndTileSetIndex(bool cancelled);
 
+  /// Drops the index being built without writing it: the old index file,
+  /// if any, stays as it was. For a build that failed and must not replace
+  /// a collection that was whole.
+  void Discard();
+
   bool isOpen() const;
   /// The number the next tile gets; tile creation advances it.
   std::uint32_t tileCounter() const { return m_tileCounter; }

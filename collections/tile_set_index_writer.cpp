@@ -55,11 +55,16 @@ bool TileSetIndexWriter::isOpen() const {
   return m_open;
 }
 
+void TileSetIndexWriter::Discard() {
+  m_open = false;
+  std::vector<std::uint8_t>().swap(m_buffer);
+}
+
 void TileSetIndexWriter::Abandon() {
   m_open = false;
   std::vector<std::uint8_t>().swap(m_buffer);
-  // A build that does not finish leaves no index: its tile pictures may
-  // already differ from what an old index describes.
+  // A cancelled build leaves no index, old one included: the collection is
+  // then removed at the next pruning.
   std::error_code ec;
   if (!m_indexFile.empty()) fs::remove(m_indexFile, ec);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "collections/collection_registry.h"
+#include "collections/staged_tile_folder.h"
 #include "collections/tile_set_index.h"
 #include "collections/video_frames.h"
 #include "image/image_utils.h"
@@ -52,6 +53,8 @@ void TakeFrame(void* frame, void* context) {
     } else if (sink.committer.CommitTile(tile)) {
       ++progress.tiles;
       made = true;
+      // A picture that cannot be written (a full disc) ends the reading.
+      if (sink.committer.failedSaves() > 0) BreakTran();
     } else {
       // The index could not grow and is gone: nothing more can be kept.
       sink.indexLost = true;
@@ -94,11 +97,13 @@ int BuildFromVideo(CollectionRegistry& registry, std::string_view title, const s
   const std::filesystem::path indexFolder = registry.IndexFolder(kVideoCollection);
   if (tileFolder.empty() || indexFolder.empty()) return 0;
   TileSetIndexWriter writer;
-  if (!writer.BeginTileSetIndex(indexFolder / (std::string(title) + kIndexExtension),
+  StagedTileFolder pictures(tileFolder);
+  if (!pictures.Begin() ||
+      !writer.BeginTileSetIndex(indexFolder / (std::string(title) + kIndexExtension),
                                 settings.options.pictureFileFlag)) {
     return 0;
   }
-  TileCommitter committer(writer, tileFolder, settings.options.geometry,
+  TileCommitter committer(writer, pictures.staging(), settings.options.geometry,
                           settings.options.pictureExtension);
   FrameSink sink{committer, settings, {}, false, false};
   InitProc(TakeFrame, &sink);
@@ -109,7 +114,7 @@ int BuildFromVideo(CollectionRegistry& registry, std::string_view title, const s
   if (progress) *progress = sink.progress;
   if (cancelled) *cancelled = sink.cancelled;
   // A video that could not be read leaves no index; an empty one neither.
-  const bool kept = writer.isOpen() && writer.EndTileSetIndex(result == 0);
+  const bool kept = FinishBuild(writer, pictures, result == 0, committer.failedSaves());
   return kept ? result : 0;
 }
 
