@@ -180,7 +180,15 @@ bool MontageEngine::RunMontage(NoticeOwner owner, const MontageRequest& request,
                           : MeasureCaptionBand(request.captionText, request.captionFont).height;
   std::optional<MontageLayout> layout = ComputeMontageLayout(
       params, cells.cols, cells.rows, request.settings.position, captionHeight);
-  if (!layout) return false;
+  if (!layout) {
+    // With a valid scale the layout only fails for sides beyond what a
+    // packed image can describe: a montage no memory could hold.
+    if (params.scale >= 1) {
+      ShowMessageFor(owner, kStrMontageTooLarge);
+      m_refusal = CreateRefusal::NotEnoughMemory;
+    }
+    return false;
+  }
   // Never ask for a montage the machine cannot hold.
   if (MontageBytes(layout->montageWidth(), layout->montageHeight()) > AvailableMemoryBytes()) {
     ShowMessageFor(owner, kStrMontageTooLarge);
