@@ -247,7 +247,11 @@ ProfileFile ProfileFile::Load(const fs::path& path) {
 
 ProfileFile ProfileFile::Parse(std::string_view text) {
   ProfileFile profile;
-  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+  // Every leading byte-order mark goes: one left in the first line would be
+  // written back as a mark, and the next read would drop it and see a
+  // different first line than this one.
+  while (text.starts_with(kUtf8Bom))
+    text.remove_prefix(kUtf8Bom.size());
   profile.m_lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t pos = 0;
   while (pos < text.size()) {

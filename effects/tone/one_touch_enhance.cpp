@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,8 @@ constexpr double kGammaUnit = 0.001;
 constexpr int kSharpenOffset = 2040;
 constexpr int kSharpenTableSize = 2 * kSharpenOffset + 1;
 constexpr int kSharpenDivisor = 800;
+// A change of a level by more than this saturates it whatever the level.
+constexpr std::int64_t kLevelReach = 1024;
 
 struct Parameters {
   int whitePoint;  // p0
@@ -58,8 +61,11 @@ void BoostSaturation(std::uint8_t* bgr, const std::array<int, 256>& step) {
 // sample itself.
 void Sharpen(EffectFrame& frame, int channels, int strength) {
   std::vector<int> weight(kSharpenTableSize);
+  // 64-bit, then held to what can still move a level: a caller's huge
+  // strength saturates the sample instead of overflowing.
   for (int j = 0; j < kSharpenTableSize; ++j) {
-    weight[std::size_t(j)] = (strength * (j - kSharpenOffset)) / kSharpenDivisor;
+    const std::int64_t w = std::int64_t{strength} * (j - kSharpenOffset) / kSharpenDivisor;
+    weight[std::size_t(j)] = int(std::clamp<std::int64_t>(w, -kLevelReach, kLevelReach));
   }
   const ImageLock& src = frame.source();
   const int width = src.width();
@@ -109,8 +115,10 @@ GlobalHandle OneTouchEnhance(GlobalHandle image, const EffectRecord& record) {
   const bool gray = src.isGray();
   const ToneTable levels = LevelsTable(p);
   std::array<int, 256> step{};
-  for (int k = 0; k < 256; ++k)
-    step[std::size_t(k)] = (50 + k * p.saturation) / 100;
+  for (int k = 0; k < 256; ++k) {
+    const std::int64_t v = (50 + std::int64_t{k} * p.saturation) / 100;
+    step[std::size_t(k)] = int(std::clamp<std::int64_t>(v, -kLevelReach, kLevelReach));
+  }
 
   // A colour-table image other than gray has indices, not levels, in its
   // pixels: its colour table is enhanced instead and nothing is sharpened.

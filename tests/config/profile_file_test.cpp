@@ -253,6 +253,17 @@ TEST(ProfileFile, HostileTextIsKeptAndNeverBreaksReading) {
   EXPECT_EQ(dup.Serialize(), "[dup]\nk=new\n");
 }
 
+// A file that starts with two byte-order marks (the second written by a tool
+// that did not see the first) reads like one with a single mark, so that
+// what is written reads back the same.
+TEST(ProfileFile, RepeatedByteOrderMarksAreAllSkipped) {
+  ProfileFile p = ProfileFile::Parse("\xEF\xBB\xBF\xEF\xBB\xBF[Main]\r\nName=x\r\n");
+  EXPECT_EQ(p.Get("Main", "Name"), "x");
+  const std::string once = p.Serialize();
+  EXPECT_EQ(once, "[Main]\nName=x\n");
+  EXPECT_EQ(ProfileFile::Parse(once).Serialize(), once);
+}
+
 TEST(ProfileFile, SaveWritesAtomicallyAndReadsBack) {
   testing::TempDir dir;
   const fs::path file = dir / "settings.ini";

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "effects/fxkit.h"
@@ -290,6 +291,20 @@ TEST(OneTouchEnhance, LevelsSaturationAndSharpen) {
   EXPECT_EQ(ImageLock(sharpened.get()).row(1)[1], 250);  // 150 + 200 * 400 / 800
   // The corner sees the dot once; its missing neighbours are itself.
   EXPECT_EQ(ImageLock(sharpened.get()).row(0)[0], 88);  // 100 + 200 * -50 / 800
+
+  // Extreme strengths and saturation steps saturate instead of overflowing.
+  const int most = std::numeric_limits<int>::max();
+  PackedImage strongest = RunRecord(dots.get(), 1, {255, 1000, most, most, 0});
+  ASSERT_TRUE(strongest);
+  EXPECT_EQ(ImageLock(strongest.get()).row(1)[1], 255);
+  EXPECT_EQ(ImageLock(strongest.get()).row(0)[0], 0);
+  PackedImage weakest = RunRecord(dots.get(), 1, {255, 1000, -most, 0, 0});
+  ASSERT_TRUE(weakest);
+  EXPECT_EQ(ImageLock(weakest.get()).row(1)[1], 0);
+  PackedImage colourful = Solid24(3, 3, 10, 200, 90);
+  PackedImage boosted = RunRecord(colourful.get(), 1, {255, 1000, 0, most, 0});
+  ASSERT_TRUE(boosted);
+  EXPECT_EQ(PixelAt(boosted.get(), 1, 1).blue, 0);
 }
 
 }  // namespace
