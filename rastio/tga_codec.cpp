@@ -15,7 +15,6 @@
 namespace tx::rastio {
 namespace {
 
-constexpr std::size_t kHeaderSize = 18;
 constexpr int kMaxSide = 65535;
 constexpr std::uint8_t kColourMapped = 1;
 constexpr std::uint8_t kTrueColour = 2;

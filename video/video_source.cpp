@@ -25,6 +25,8 @@ constexpr int kMaxConsecutiveErrors = 256;
 // Timestamps beyond this are treated as missing, which keeps the arithmetic
 // on them from overflowing.
 constexpr std::int64_t kTimestampLimit = std::int64_t(1) << 60;
+// Microseconds as a time base (FFmpeg's own constant is a C compound literal).
+constexpr AVRational kMicroseconds{1, AV_TIME_BASE};
 
 std::atomic<std::uint64_t> g_decodedFrames{0};
 std::atomic<std::uint64_t> g_seeks{0};
@@ -227,7 +229,7 @@ std::int64_t VideoSource::durationMs() const {
 
 std::int64_t VideoSource::ToStreamTime(std::int64_t us) const {
   std::int64_t start = m_startTs == AV_NOPTS_VALUE ? 0 : m_startTs;
-  return start + av_rescale_q(us, AV_TIME_BASE_Q, m_stream->time_base);
+  return start + av_rescale_q(us, kMicroseconds, m_stream->time_base);
 }
 
 // Feeds the decoder one packet of the video stream, or the end of input.
@@ -282,7 +284,7 @@ DecodeResult VideoSource::Next() {
     if (ts == AV_NOPTS_VALUE) ts = frame->pts;
     if (ts != AV_NOPTS_VALUE && ts > -kTimestampLimit && ts < kTimestampLimit) {
       if (m_startTs == AV_NOPTS_VALUE) m_startTs = ts;
-      m_frameTimeUs = av_rescale_q(ts - m_startTs, m_stream->time_base, AV_TIME_BASE_Q);
+      m_frameTimeUs = av_rescale_q(ts - m_startTs, m_stream->time_base, kMicroseconds);
     } else {
       m_timesCounted = true;
       m_frameTimeUs = m_haveFrame ? m_frameTimeUs + m_frameDurationUs : 0;

@@ -5,13 +5,12 @@
 namespace tx::fx {
 namespace {
 
-constexpr int kSelectAll = 1;
 constexpr int kSelectRed = 2;
 constexpr int kSelectGreen = 3;
 constexpr int kSelectBlue = 4;
 
-// Which of a 24-bit pixel's bytes (blue, green, red) the selector tests; any
-// selector other than one channel tests all three.
+// Which of a 24-bit pixel's bytes (blue, green, red) the selector tests;
+// selector 1, and any other than one channel's, tests all three.
 void SelectedChannels(int selector, bool tested[3]) {
   const bool all = selector != kSelectRed && selector != kSelectGreen && selector != kSelectBlue;
   tested[0] = all || selector == kSelectBlue;
