@@ -64,7 +64,17 @@ bool IsKeyFrame(const AVFrame* frame) {
 }
 
 // FFmpeg's colour spaces share their numbers with the scaler's.
-int ScalerColourSpace(AVColorSpace space) {
+// A stream may put any number in a colour field; read as a plain integer, a
+// value outside the enumeration is just an unknown one.
+template <typename Enum>
+int RawValue(const Enum& field) {
+  static_assert(sizeof(Enum) == sizeof(int));
+  int value = 0;
+  std::memcpy(&value, &field, sizeof value);
+  return value;
+}
+
+int ScalerColourSpace(int space) {
   switch (space) {
     case AVCOL_SPC_BT709:
     case AVCOL_SPC_FCC:
@@ -73,7 +83,7 @@ int ScalerColourSpace(AVColorSpace space) {
     case AVCOL_SPC_SMPTE240M:
     case AVCOL_SPC_BT2020_NCL:
     case AVCOL_SPC_BT2020_CL:
-      return int(space);
+      return space;
     default:
       return SWS_CS_DEFAULT;
   }
@@ -350,8 +360,9 @@ PackedImage VideoSource::ToImage() {
   int saturation = 0;
   if (sws_getColorspaceDetails(m_scaler.get(), &inverse, &sourceRange, &table, &destinationRange,
                                &brightness, &contrast, &saturation) >= 0) {
-    int full = frame->color_range == AVCOL_RANGE_JPEG || IsFullRangeFormat(format) ? 1 : 0;
-    const int* coefficients = sws_getCoefficients(ScalerColourSpace(frame->colorspace));
+    int full =
+        RawValue(frame->color_range) == AVCOL_RANGE_JPEG || IsFullRangeFormat(format) ? 1 : 0;
+    const int* coefficients = sws_getCoefficients(ScalerColourSpace(RawValue(frame->colorspace)));
     sws_setColorspaceDetails(m_scaler.get(), coefficients, full, table, destinationRange,
                              brightness, contrast, saturation);
   }

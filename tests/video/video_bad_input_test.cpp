@@ -131,5 +131,15 @@ TEST_F(VideoBadInput, TruncatedVideosGiveTheFramesBeforeTheCut) {
   }
 }
 
+// A stream whose colour-space field holds a number outside FFmpeg's list
+// (found by the fuzzer): read as an unknown colour space, never as an
+// invalid value.
+TEST_F(VideoBadInput, AnUnknownColourSpaceIsReadAsUnknown) {
+  const std::string path = std::string(TESSERIX_VIDEO_DATA) + "/unknown-colour-space.bin";
+  std::uint32_t output = 0;
+  ReadVideoImage(path.c_str(), 2, 200, &output);
+  EXPECT_EQ(output, collector.frames.size());
+}
+
 }  // namespace
 }  // namespace tx
