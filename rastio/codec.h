@@ -27,6 +27,8 @@ struct Decoded {
 /// False (with a reason) when width or height is below 1 or the picture is
 /// beyond the size limits.
 bool CheckPictureSize(std::int64_t width, std::int64_t height, std::string& error);
+/// The pixel count limit CheckPictureSize applies now.
+std::int64_t MaxPicturePixels();
 
 /// A zero-filled image with its header set (see NewImageBlock), allocated
 /// quietly after CheckPictureSize. Null with a reason on failure.

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "rastio/codec.h"
+#include "rastio/heif_sizes.h"
 #include "rastio/rastio.h"
 
 namespace tx::rastio {
@@ -96,9 +97,11 @@ Decoded DecodeHeif(ByteSpan data) {
     result.error = HeifFailure(error);
     return result;
   }
-  // The size after rotation and cropping, checked before any pixel is decoded.
+  // The size after rotation and cropping, and the sizes the streams and
+  // canvases really decode to, checked before any pixel is decoded.
   if (!CheckPictureSize(heif_image_handle_get_width(handle.get()),
-                        heif_image_handle_get_height(handle.get()), result.error)) {
+                        heif_image_handle_get_height(handle.get()), result.error) ||
+      !CheckHeifDecodeSizes(data, result.error)) {
     return result;
   }
 

@@ -36,6 +36,10 @@ bool CheckPictureSize(std::int64_t width, std::int64_t height, std::string& erro
   return true;
 }
 
+std::int64_t MaxPicturePixels() {
+  return g_maxPixels.load();
+}
+
 GlobalHandle NewDecodedImage(std::int64_t width, std::int64_t height, int bitCount,
                              std::uint32_t colours, std::string& error) {
   if (!CheckPictureSize(width, height, error)) return nullptr;

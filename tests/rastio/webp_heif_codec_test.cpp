@@ -7,6 +7,7 @@
 #include <webp/encode.h>
 
 #include "rastio/codec.h"
+#include "rastio/heif_sizes.h"
 #include "rastio/rastio.h"
 #include "tests/rastio/codec_testing.h"
 #include "tests/support/test_images.h"
@@ -286,6 +287,152 @@ TEST_F(HeifCodec, DamagedAndOversizedFilesFailCleanly) {
   EXPECT_FALSE(decoded.image);
   EXPECT_NE(decoded.error.find("pixels"), std::string::npos) << decoded.error;
   EXPECT_EQ(GlobalLiveBlockCount(), blocksBefore);
+}
+
+// --- HEIF sizes checked before decoding ---------------------------------------
+
+void PutBigEndian(ByteVector& out, std::uint64_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i)
+    out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+ByteVector MakeBox(const char* type, const ByteVector& body, int version = -1) {
+  ByteVector box;
+  PutBigEndian(box, body.size() + (version < 0 ? 8 : 12), 4);
+  box.insert(box.end(), type, type + 4);
+  if (version >= 0) PutBigEndian(box, std::uint64_t(version) << 24, 4);
+  box.insert(box.end(), body.begin(), body.end());
+  return box;
+}
+
+ByteVector Join(std::initializer_list<ByteVector> parts) {
+  ByteVector all;
+  for (const ByteVector& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+struct DerivedItem {
+  const char* type;   // "grid" or "iovl"
+  ByteVector header;  // its data, kept in idat
+  std::vector<std::uint16_t> inputs;
+};
+
+/// A HEIF file whose items 1, 2, ... are the derived items given; the last
+/// is the primary picture. No coded picture is needed to reach the checks.
+ByteVector DerivedItemsFile(const std::vector<DerivedItem>& derived) {
+  ByteVector infos, locations, data, references;
+  PutBigEndian(infos, derived.size(), 2);
+  PutBigEndian(locations, 0x4400, 2);  // 4-byte offsets and lengths
+  PutBigEndian(locations, derived.size(), 2);
+  for (std::uint16_t id = 1; id <= derived.size(); ++id) {
+    const DerivedItem& item = derived[id - 1];
+    ByteVector info;
+    PutBigEndian(info, id, 2);
+    PutBigEndian(info, 0, 2);
+    info.insert(info.end(), item.type, item.type + 4);
+    infos = Join({infos, MakeBox("infe", info, 2)});
+    for (std::uint64_t field : {std::uint64_t(id), std::uint64_t(1), std::uint64_t(0),
+                                std::uint64_t(1)})  // id, in idat, no reference, one extent
+      PutBigEndian(locations, field, 2);
+    PutBigEndian(locations, data.size(), 4);
+    PutBigEndian(locations, item.header.size(), 4);
+    data = Join({data, item.header});
+    if (item.inputs.empty()) continue;
+    ByteVector reference;
+    PutBigEndian(reference, id, 2);
+    PutBigEndian(reference, item.inputs.size(), 2);
+    for (std::uint16_t input : item.inputs)
+      PutBigEndian(reference, input, 2);
+    references = Join({references, MakeBox("dimg", reference)});
+  }
+  ByteVector primary;
+  PutBigEndian(primary, derived.size(), 2);
+  ByteVector meta =
+      Join({MakeBox("pitm", primary, 0), MakeBox("iinf", infos, 0), MakeBox("iloc", locations, 1),
+            MakeBox("idat", data), MakeBox("iref", references, 0)});
+  ByteVector brands = {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'};
+  return Join({MakeBox("ftyp", brands), MakeBox("meta", meta, 0)});
+}
+
+ByteVector GridHeader(std::uint32_t width, std::uint32_t height, bool wide = false) {
+  ByteVector header = {0, std::uint8_t(wide), 0, 0};
+  PutBigEndian(header, width, wide ? 4 : 2);
+  PutBigEndian(header, height, wide ? 4 : 2);
+  return header;
+}
+
+ByteVector OverlayHeader(std::uint32_t width, std::uint32_t height) {
+  ByteVector header(10, 0);  // version, flags, fill colour
+  PutBigEndian(header, width, 2);
+  PutBigEndian(header, height, 2);
+  return header;
+}
+
+TEST(HeifSizes, CanvasesBeyondTheLimitsAreRefusedBeforeDecoding) {
+  std::string error;
+  // The fuzzer's find: a 632-byte file whose 1 x 1 grid asks for a
+  // 43248 x 65520 canvas, which libheif would allocate and fill.
+  EXPECT_FALSE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(43248, 65520), {}}}), error));
+  EXPECT_NE(error.find("pixels"), std::string::npos) << error;
+  EXPECT_FALSE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(70000, 10, true), {}}}), error));
+  EXPECT_FALSE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(30000, 30000), {}}}), error));
+  EXPECT_TRUE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(4000, 3000), {}}}), error));
+  EXPECT_TRUE(CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(640, 480), {}},
+                                                     {"grid", GridHeader(640, 480), {1}}}),
+                                   error));
+  // A canvas of no pixels is refused too; libheif could do nothing with it.
+  EXPECT_FALSE(CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(0, 10), {}}}), error));
+}
+
+TEST(HeifSizes, OneInputRepeatedBeyondTheLimitsIsRefused) {
+  SetPictureSizeLimits(4096, 1'000'000);
+  std::string error;
+  DerivedItem tile{"grid", GridHeader(1000, 1000), {}};
+  EXPECT_TRUE(CheckHeifDecodeSizes(
+      DerivedItemsFile({tile, {"grid", GridHeader(1000, 1000), {1, 1}}}), error))
+      << error;
+  EXPECT_FALSE(CheckHeifDecodeSizes(
+      DerivedItemsFile({tile, {"grid", GridHeader(1000, 1000), std::vector<std::uint16_t>(3, 1)}}),
+      error));
+  EXPECT_NE(error.find("3 parts"), std::string::npos) << error;
+  SetPictureSizeLimits(kMaxPictureSide, kMaxPicturePixels);
+}
+
+TEST_F(HeifCodec, StreamsCodingMoreThanTheirItemsDeclareAreRefused) {
+  // The item says 16 x 16; the stream inside still codes 64 x 48 (or, with
+  // the HEVC encoder, 64 x 64 with the last rows cropped).
+  ByteVector lying = m_file;
+  static constexpr std::uint8_t kIspe[] = {'i', 's', 'p', 'e'};
+  auto at = std::search(lying.begin(), lying.end(), std::begin(kIspe), std::end(kIspe));
+  ASSERT_NE(at, lying.end());
+  std::fill(at + 8, at + 16, 0);
+  at[11] = at[15] = 16;
+
+  SetPictureSizeLimits(32, 1024);
+  std::string error;
+  EXPECT_FALSE(CheckHeifDecodeSizes(lying, error));
+  EXPECT_NE(error.find("64 x"), std::string::npos) << error;
+  Decoded decoded = DecodeHeif(lying);
+  SetPictureSizeLimits(kMaxPictureSide, kMaxPicturePixels);
+  EXPECT_FALSE(decoded.image);
+  EXPECT_TRUE(CheckHeifDecodeSizes(lying, error));
+}
+
+TEST_F(HeifCodec, SizeCheckReadsEveryCutShortFileSafely) {
+  ByteVector grids =
+      DerivedItemsFile({{"iovl", OverlayHeader(64, 48), {}}, {"grid", GridHeader(64, 48), {1}}});
+  std::string error;
+  for (const ByteVector& file : {m_file, grids}) {
+    for (std::size_t size = 0; size <= file.size(); ++size) {
+      ByteVector cut(file.begin(), file.begin() + std::ptrdiff_t(size));
+      EXPECT_TRUE(CheckHeifDecodeSizes(cut, error) || !error.empty());
+    }
+  }
 }
 
 }  // namespace
