@@ -367,20 +367,18 @@ class SizeCheck {
  public:
   SizeCheck(ByteSpan file, std::string& error) : m_file(file), m_error(error) {}
 
-  /// Checks one decoded size; sizes that did not parse are skipped.
-  void check(const std::optional<Size>& size) {
-    if (m_failed || !size) return;
-    m_failed = !CheckPictureSize(size->width, size->height, m_error);
-  }
   bool failed() const { return m_failed; }
 
   /// The largest picture decoding `item` makes, each size checked; 0 when
   /// nothing about it could be read.
   std::int64_t decodedPixels(const Item& item, const std::vector<Box>& properties) {
     std::int64_t largest = 0;
+    // Sizes that did not parse are skipped; the area of one that passed the
+    // check cannot overflow.
     auto note = [&](const std::optional<Size>& size) {
-      check(size);
-      if (size) largest = std::max(largest, size->width * size->height);
+      if (m_failed || !size) return;
+      m_failed = !CheckPictureSize(size->width, size->height, m_error);
+      if (!m_failed) largest = std::max(largest, size->width * size->height);
     };
     if (item.type == FourCc("grid") || item.type == FourCc("iovl")) {
       note(CanvasSize(ItemData(item, 32), item.type == FourCc("iovl")));
@@ -424,7 +422,8 @@ class SizeCheck {
 }  // namespace
 
 bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
-  const Box* meta = FindBox(ReadBoxes(file), FourCc("meta"));
+  std::vector<Box> top = ReadBoxes(file);
+  const Box* meta = FindBox(top, FourCc("meta"));
   if (!meta || meta->body.size() < 4) return true;
   std::vector<Box> boxes = ReadBoxes(meta->body.subspan(4));
   const Box* idat = FindBox(boxes, FourCc("idat"));

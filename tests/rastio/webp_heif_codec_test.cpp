@@ -378,6 +378,8 @@ TEST(HeifSizes, CanvasesBeyondTheLimitsAreRefusedBeforeDecoding) {
   EXPECT_NE(error.find("pixels"), std::string::npos) << error;
   EXPECT_FALSE(
       CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(70000, 10, true), {}}}), error));
+  EXPECT_FALSE(CheckHeifDecodeSizes(
+      DerivedItemsFile({{"grid", GridHeader(0xFFFFFFFF, 0xFFFFFFFF, true), {}}}), error));
   EXPECT_FALSE(
       CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(30000, 30000), {}}}), error));
   EXPECT_TRUE(
