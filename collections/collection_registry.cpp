@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "collections/staged_tile_folder.h"
 #include "config/profile_file.h"
 #include "config/settings_access.h"
 #include "platform/paths.h"
@@ -425,7 +426,10 @@ int CollectionRegistry::DeleteCollection(int kind, int index) {
     const fs::path base = m_userDir / kMyDataFolder / kTileFolderNames[kind];
     // An unsafe title yields no folder, so nothing outside U is ever named.
     // remove_all removes symbolic links themselves, not what they point to.
-    if (!folder.empty() && IsLexicallyInside(folder, base)) fs::remove_all(folder, ec);
+    if (!folder.empty() && IsLexicallyInside(folder, base)) {
+      fs::remove_all(folder, ec);
+      StagedTileFolder::RemoveLeftovers(folder);
+    }
     const fs::path indexFile = IndexFilePath(kind, index);
     if (!indexFile.empty() && IsLexicallyInside(indexFile, IndexFolder(kind))) {
       fs::remove(indexFile, ec);

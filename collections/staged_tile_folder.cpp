@@ -43,6 +43,13 @@ StagedTileFolder::~StagedTileFolder() {
   fs::remove_all(m_staging, ec);
 }
 
+void StagedTileFolder::RemoveLeftovers(const fs::path& folder) {
+  std::error_code ec;
+  const fs::path own = WithoutSeparator(folder);
+  fs::remove_all(Sibling(own, kStagingSuffix), ec);
+  fs::remove_all(Sibling(own, kRetiredSuffix), ec);
+}
+
 bool StagedTileFolder::Begin() {
   std::error_code ec;
   fs::remove_all(m_staging, ec);

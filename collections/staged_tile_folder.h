@@ -17,6 +17,10 @@ class StagedTileFolder {
   StagedTileFolder(const StagedTileFolder&) = delete;
   StagedTileFolder& operator=(const StagedTileFolder&) = delete;
 
+  /// Removes what builds of the collection folder `folder` left beside it
+  /// when they were killed; for when the collection itself is deleted.
+  static void RemoveLeftovers(const std::filesystem::path& folder);
+
   /// Makes an empty staging folder, removing what a killed build left
   /// there. False when it cannot be made.
   bool Begin();

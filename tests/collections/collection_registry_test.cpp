@@ -193,7 +193,14 @@ TEST_F(Registry, DeletingTheThirdOfFiveRemovesItsFilesAndKeepsTheOrder) {
   }
   const fs::path folder = registry->TileFolder(kMyCollection, "C2");
   const fs::path index = registry->IndexFilePath(kMyCollection, 2);
+  // What a killed build of C2 left beside its folder goes with it.
+  const fs::path staged = folder.parent_path().parent_path() / "C2:new";
+  const fs::path retired = folder.parent_path().parent_path() / "C2:old";
+  WriteText(staged / "x", "half");
+  WriteText(retired / "x", "old");
   EXPECT_EQ(registry->DeleteCollection(kMyCollection, 2), 1);
+  EXPECT_FALSE(fs::exists(staged));
+  EXPECT_FALSE(fs::exists(retired));
   EXPECT_EQ(registry->DeleteCollection(kMyCollection, 4), 0);
   ASSERT_EQ(registry->GetCollectionCount(kMyCollection), 4);
   const char* keys[] = {"C0.TXS", "C1.TXS", "C3.TXS", "C4.TXS"};
