@@ -214,11 +214,25 @@ void ReadDerivations(ByteSpan iref, ItemMap& items) {
     FieldReader refs(reference.body);
     std::uint32_t from = std::uint32_t(refs.read(wideIds ? 4 : 2));
     std::uint32_t count = refs.u16();
-    std::vector<std::uint32_t> inputs;
-    for (std::uint32_t i = 0; i < count && refs.ok(); ++i)
-      inputs.push_back(std::uint32_t(refs.read(wideIds ? 4 : 2)));
-    if (refs.ok()) items[from].inputs = std::move(inputs);
+    if (!refs.ok()) continue;
+    // Every reference read counts, even from a box cut short, since a
+    // lenient reader may follow them too.
+    std::vector<std::uint32_t>& inputs = items[from].inputs;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t input = std::uint32_t(refs.read(wideIds ? 4 : 2));
+      if (!refs.ok()) break;
+      inputs.push_back(input);
+    }
   }
+}
+
+bool IsDerivedType(std::uint32_t type) {
+  return type == FourCc("grid") || type == FourCc("iovl") || type == FourCc("iden");
+}
+
+/// The item types libheif can decode as pictures.
+bool IsPictureType(std::uint32_t type) {
+  return IsDerivedType(type) || type == FourCc("hvc1") || type == FourCc("av01");
 }
 
 /// The first `limit` bytes of an item's data as one block, as libheif joins
@@ -438,6 +452,19 @@ bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
   for (const Box& box : propertyBoxes)
     if (box.type == FourCc("ipma")) ReadItemProperties(box.body, items);
   if (const Box* iref = FindBox(boxes, FourCc("iref"))) ReadDerivations(iref->body, items);
+
+  // libheif stops on an assertion, ending the process, when a derived
+  // picture is made of an item that is no picture.
+  for (const auto& [id, item] : items) {
+    if (!IsDerivedType(item.type)) continue;
+    for (std::uint32_t input : item.inputs) {
+      auto found = items.find(input);
+      if (input == id || found == items.end() || !IsPictureType(found->second.type)) {
+        error = "HEIF: the picture is made of a part the file does not hold";
+        return false;
+      }
+    }
+  }
 
   SizeCheck sizes(file, error);
   std::map<std::uint32_t, std::int64_t> pixels;
