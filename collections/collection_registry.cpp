@@ -279,6 +279,14 @@ void CollectionRegistry::LoadKindFrom(int kind, const ProfileFile& user) {
     }
     entries.push_back(std::move(entry));
   }
+  if (!IsBuiltKind(kind)) return;
+  // A build killed while it replaced a collection is finished or undone
+  // before anyone reads the collection.
+  for (int i = 0; i < GetCollectionCount(kind); ++i) {
+    const fs::path folder = TileFolder(kind, TitleOfKey(GetCollectionKey(kind, i)));
+    const fs::path indexFile = IndexFilePath(kind, i);
+    if (!folder.empty() && !indexFile.empty()) StagedTileFolder::Recover(folder, indexFile);
+  }
 }
 
 bool CollectionRegistry::SaveCollections() {

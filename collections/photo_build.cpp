@@ -123,7 +123,10 @@ bool FinishBuild(TileSetIndexWriter& writer, StagedTileFolder& pictures, bool ca
     writer.Discard();
     return false;
   }
-  if (!writer.EndTileSetIndex(cancelled)) return false;
+  // The pictures learn which index they belong to before it replaces the
+  // old one, so a build killed between the two steps can be finished.
+  auto mark = [&](std::span<const std::uint8_t> index) { return pictures.MarkFinished(index); };
+  if (!writer.EndTileSetIndex(cancelled, mark)) return false;
   // The new index is in place; its pictures follow at once.
   return pictures.Commit();
 }
@@ -146,13 +149,13 @@ BuildOutcome BuildCollectionFromPhotos(CollectionRegistry& registry, int kind,
   std::filesystem::path tileFolder = registry.TileFolder(kind, title);
   std::filesystem::path indexFolder = registry.IndexFolder(kind);
   if (tileFolder.empty() || indexFolder.empty()) return outcome;
+  const std::filesystem::path indexFile = indexFolder / (std::string(title) + kIndexExtension);
   TileSetIndexWriter writer;
-  StagedTileFolder pictures(tileFolder);
+  StagedTileFolder pictures(tileFolder, indexFile);
   if (!pictures.Begin()) {
     outcome.problem = "the folder " + pictures.staging().string() + " cannot be made";
     return outcome;
   }
-  const std::filesystem::path indexFile = indexFolder / (std::string(title) + kIndexExtension);
   if (!writer.BeginTileSetIndex(indexFile, options.pictureFileFlag)) {
     outcome.problem = "the index " + indexFile.string() + " cannot be written";
     return outcome;

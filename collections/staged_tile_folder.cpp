@@ -6,7 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace tx {
 namespace fs = std::filesystem;
@@ -26,6 +31,27 @@ fs::path Sibling(const fs::path& folder, const char* suffix) {
   return folder.parent_path() / (folder.filename().string() + suffix);
 }
 
+// Names, inside the staged folder, the index its pictures belong to. Tile
+// pictures live in the Res* subfolders, so the name never meets one.
+constexpr char kFinishedMark[] = "finished-index";
+
+// The size and a 64-bit FNV-1a hash of an index's bytes: enough to tell the
+// index a build wrote from the one it replaced.
+std::string IndexDigest(std::span<const std::uint8_t> bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (std::uint8_t byte : bytes)
+    hash = (hash ^ byte) * 0x100000001b3u;
+  char text[48];
+  std::snprintf(text, sizeof text, "%zu %016llx", bytes.size(),
+                static_cast<unsigned long long>(hash));
+  return text;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Swaps two existing folders in one step; false where the file system
 // cannot.
 bool Exchange(const fs::path& a, const fs::path& b) {
@@ -34,8 +60,10 @@ bool Exchange(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-StagedTileFolder::StagedTileFolder(fs::path folder)
-    : m_folder(WithoutSeparator(folder)), m_staging(Sibling(m_folder, kStagingSuffix)) {}
+StagedTileFolder::StagedTileFolder(fs::path folder, fs::path indexFile)
+    : m_folder(WithoutSeparator(folder)),
+      m_indexFile(std::move(indexFile)),
+      m_staging(Sibling(m_folder, kStagingSuffix)) {}
 
 StagedTileFolder::~StagedTileFolder() {
   if (m_committed) return;
@@ -50,30 +78,61 @@ void StagedTileFolder::RemoveLeftovers(const fs::path& folder) {
   fs::remove_all(Sibling(own, kRetiredSuffix), ec);
 }
 
+void StagedTileFolder::Recover(const fs::path& folder, const fs::path& indexFile) {
+  std::error_code ec;
+  const fs::path own = WithoutSeparator(folder);
+  const fs::path staging = Sibling(own, kStagingSuffix), retired = Sibling(own, kRetiredSuffix);
+  if (fs::exists(staging, ec)) {
+    const std::string mark = ReadText(staging / kFinishedMark);
+    const std::string index = mark.empty() ? std::string() : ReadText(indexFile);
+    std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(index.data()),
+                                        index.size());
+    if (!index.empty() && IndexDigest(bytes) == mark) {
+      // The index in place is the one these pictures were made for: the
+      // build was killed between replacing the index and the folder.
+      StagedTileFolder(own, indexFile).Commit();
+    } else {
+      fs::remove_all(staging, ec);
+    }
+  }
+  // Killed between the two renames of a commit that could not exchange the
+  // folders, with nothing staged left to finish it: the old pictures go
+  // back.
+  if (fs::exists(retired, ec)) {
+    if (!fs::exists(own, ec)) ::rename(retired.c_str(), own.c_str());
+    fs::remove_all(retired, ec);
+  }
+}
+
 bool StagedTileFolder::Begin() {
   std::error_code ec;
+  Recover(m_folder, m_indexFile);
   fs::remove_all(m_staging, ec);
-  // A build killed between the two renames of a commit left the old
-  // pictures under the retired name: they go back first.
-  const fs::path retired = Sibling(m_folder, kRetiredSuffix);
-  if (fs::exists(retired, ec) && !fs::exists(m_folder, ec)) {
-    ::rename(retired.c_str(), m_folder.c_str());
-  }
-  fs::remove_all(retired, ec);
   return fs::create_directories(m_staging, ec) && !ec;
 }
 
+bool StagedTileFolder::MarkFinished(std::span<const std::uint8_t> index) {
+  std::ofstream out(m_staging / kFinishedMark, std::ios::binary | std::ios::trunc);
+  out << IndexDigest(index);
+  out.close();
+  return static_cast<bool>(out);
+}
+
 bool StagedTileFolder::Commit() {
+  if (!MoveIntoPlace()) return false;
+  // In place, the pictures need their mark no more.
   std::error_code ec;
-  if (!fs::exists(m_folder, ec)) {
-    if (::rename(m_staging.c_str(), m_folder.c_str()) != 0) return false;
-    m_committed = true;
-    return true;
-  }
+  fs::remove(m_folder / kFinishedMark, ec);
+  m_committed = true;
+  return true;
+}
+
+bool StagedTileFolder::MoveIntoPlace() {
+  std::error_code ec;
+  if (!fs::exists(m_folder, ec)) return ::rename(m_staging.c_str(), m_folder.c_str()) == 0;
   if (Exchange(m_staging, m_folder)) {
     // The staging name now holds the old pictures.
     fs::remove_all(m_staging, ec);
-    m_committed = true;
     return true;
   }
   // Two renames: the collection is without pictures only between them.
@@ -85,7 +144,6 @@ bool StagedTileFolder::Commit() {
     return false;
   }
   fs::remove_all(retired, ec);
-  m_committed = true;
   return true;
 }
 

@@ -3,15 +3,22 @@
 // own, which takes the collection's place only once the build has written
 // its index. A build that is killed, fails or is cancelled never touches the
 // pictures the collection's old index describes.
+//
+// The index and the folder are replaced by two renames. So that a build
+// killed between them leaves a collection whose pictures match its index,
+// the staging folder records which index its pictures belong to before the
+// index is replaced; Recover finishes or drops such a half-done commit.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 
 namespace tx {
 
 class StagedTileFolder {
  public:
-  /// Stages for the collection folder `folder`.
-  explicit StagedTileFolder(std::filesystem::path folder);
+  /// Stages for the collection folder `folder`, whose index is `indexFile`.
+  StagedTileFolder(std::filesystem::path folder, std::filesystem::path indexFile);
   /// Removes the staging folder unless it was committed.
   ~StagedTileFolder();
   StagedTileFolder(const StagedTileFolder&) = delete;
@@ -21,11 +28,20 @@ class StagedTileFolder {
   /// when they were killed; for when the collection itself is deleted.
   static void RemoveLeftovers(const std::filesystem::path& folder);
 
-  /// Makes an empty staging folder, removing what a killed build left
-  /// there. False when it cannot be made.
+  /// Finishes the commit of a build killed after it replaced `indexFile`
+  /// but before its pictures took the place of `folder`; drops staged
+  /// pictures that belong to no index. Cheap when there is nothing to do.
+  static void Recover(const std::filesystem::path& folder, const std::filesystem::path& indexFile);
+
+  /// Makes an empty staging folder, first recovering or removing what a
+  /// killed build left there. False when it cannot be made.
   bool Begin();
   /// The folder the build writes its pictures into.
   const std::filesystem::path& staging() const { return m_staging; }
+
+  /// Records that the staged pictures belong to the index `index` (the
+  /// bytes about to replace the index file). False when it cannot.
+  bool MarkFinished(std::span<const std::uint8_t> index);
 
   /// Puts the staged pictures in the collection folder's place in one step
   /// (an exchange of the two folders where the file system has one, else two
@@ -34,7 +50,10 @@ class StagedTileFolder {
   bool Commit();
 
  private:
+  bool MoveIntoPlace();
+
   std::filesystem::path m_folder;
+  std::filesystem::path m_indexFile;
   std::filesystem::path m_staging;
   bool m_committed = false;
 };

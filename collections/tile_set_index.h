@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "platform/global_memory.h"
@@ -73,8 +75,12 @@ class TileSetIndexWriter {
   /// gets exactly one record per tile counted (a counted tile without a
   /// record reads as a zero record, records beyond the counter are not
   /// written) and replaces the old file; true when that worked. A failed
-  /// write leaves the old file as it was.
-  bool EndTileSetIndex(bool cancelled);
+  /// write leaves the old file as it was. `beforeReplace`, when given, sees
+  /// the finished bytes first; when it returns false the index is dropped
+  /// as by Discard.
+  bool EndTileSetIndex(
+      bool cancelled,
+      const std::function<bool(std::span<const std::uint8_t>)>& beforeReplace = nullptr);
 
   /// Drops the index being built without writing it: the old index file,
   /// if any, stays as it was. For a build that failed and must not replace

@@ -114,7 +114,8 @@ bool TileSetIndexWriter::AppendTileRecord(std::uint32_t number, const TileStatis
   return true;
 }
 
-bool TileSetIndexWriter::EndTileSetIndex(bool cancelled) {
+bool TileSetIndexWriter::EndTileSetIndex(
+    bool cancelled, const std::function<bool(std::span<const std::uint8_t>)>& beforeReplace) {
   if (!m_open) return false;
   if (cancelled || m_tileCounter == 0 || m_tileCounter > kMaxTileRecords) {
     Abandon();
@@ -134,6 +135,10 @@ bool TileSetIndexWriter::EndTileSetIndex(bool cancelled) {
   Put32(m_buffer.data() + 8, m_tileCounter);
   Put32(m_buffer.data() + 12, m_pictureFileFlag);
 
+  if (beforeReplace && !beforeReplace(m_buffer)) {
+    Discard();
+    return false;
+  }
   std::string error;
   const bool written = WriteFileAtomically(m_indexFile, m_buffer, error);
   m_open = false;

@@ -96,11 +96,10 @@ int BuildFromVideo(CollectionRegistry& registry, std::string_view title, const s
   const std::filesystem::path tileFolder = registry.TileFolder(kVideoCollection, title);
   const std::filesystem::path indexFolder = registry.IndexFolder(kVideoCollection);
   if (tileFolder.empty() || indexFolder.empty()) return 0;
+  const std::filesystem::path indexFile = indexFolder / (std::string(title) + kIndexExtension);
   TileSetIndexWriter writer;
-  StagedTileFolder pictures(tileFolder);
-  if (!pictures.Begin() ||
-      !writer.BeginTileSetIndex(indexFolder / (std::string(title) + kIndexExtension),
-                                settings.options.pictureFileFlag)) {
+  StagedTileFolder pictures(tileFolder, indexFile);
+  if (!pictures.Begin() || !writer.BeginTileSetIndex(indexFile, settings.options.pictureFileFlag)) {
     return 0;
   }
   TileCommitter committer(writer, pictures.staging(), settings.options.geometry,
