@@ -206,22 +206,23 @@ void ReadItemProperties(ByteSpan ipma, ItemMap& items) {
 }
 
 void ReadDerivations(ByteSpan iref, ItemMap& items) {
+  // libheif reads the references one after another and ignores the sizes
+  // their headers give, so they are read here the same way: what it would
+  // follow must be checked, not what the sizes say.
   FieldReader reader(iref);
-  bool wideIds = (reader.u32() >> 24) >= 1;
-  if (!reader.ok()) return;
-  for (const Box& reference : ReadBoxes(reader.rest())) {
-    if (reference.type != FourCc("dimg")) continue;
-    FieldReader refs(reference.body);
-    std::uint32_t from = std::uint32_t(refs.read(wideIds ? 4 : 2));
-    std::uint32_t count = refs.u16();
-    if (!refs.ok()) continue;
-    // Every reference read counts, even from a box cut short, since a
-    // lenient reader may follow them too.
+  std::size_t idBytes = (reader.u32() >> 24) == 0 ? 2 : 4;
+  while (reader.ok() && reader.remaining() > 0) {
+    std::uint64_t size = reader.u32();
+    std::uint32_t type = reader.u32();
+    if (size == 1) reader.read(8);
+    if (type == FourCc("uuid")) reader.take(16);
+    std::uint32_t from = std::uint32_t(reader.read(idBytes));
+    std::uint32_t count = reader.u16();
+    if (!reader.ok()) return;
     std::vector<std::uint32_t>& inputs = items[from].inputs;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      std::uint32_t input = std::uint32_t(refs.read(wideIds ? 4 : 2));
-      if (!refs.ok()) break;
-      inputs.push_back(input);
+    for (std::uint32_t i = 0; i < count && reader.remaining() >= idBytes; ++i) {
+      std::uint32_t input = std::uint32_t(reader.read(idBytes));
+      if (type == FourCc("dimg")) inputs.push_back(input);
     }
   }
 }
