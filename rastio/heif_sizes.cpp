@@ -162,13 +162,22 @@ void ReadItemTypes(ByteSpan iinf, ItemMap& items) {
   }
 }
 
-void ReadItemLocations(ByteSpan iloc, ByteSpan file, ByteSpan idat, ItemMap& items) {
+/// Reads the item locations. Field sizes other than 4 and 8 read nothing,
+/// as libheif has it. Whether version 1 has extent indices, as the format
+/// says, or not, as libheif 1.15 reads it, is `versionOneIndices`.
+void ReadItemLocations(ByteSpan iloc, ByteSpan file, ByteSpan idat, bool versionOneIndices,
+                       ItemMap& items) {
   FieldReader reader(iloc);
   std::uint32_t version = reader.u32() >> 24;
   if (version > 2) return;
+  auto fieldSize = [](std::uint32_t code) -> std::size_t {
+    return code == 4 || code == 8 ? code : 0;
+  };
   std::uint32_t sizes = reader.u16();
-  std::size_t offsetSize = sizes >> 12, lengthSize = (sizes >> 8) & 15;
-  std::size_t baseSize = (sizes >> 4) & 15, indexSize = version == 0 ? 0 : sizes & 15;
+  std::size_t offsetSize = fieldSize(sizes >> 12), lengthSize = fieldSize((sizes >> 8) & 15);
+  std::size_t baseSize = fieldSize((sizes >> 4) & 15);
+  bool indices = version == 2 || (version == 1 && versionOneIndices);
+  std::size_t indexSize = indices ? fieldSize(sizes & 15) : 0;
   std::uint64_t count = reader.read(version < 2 ? 2 : 4);
   for (std::uint64_t i = 0; i < count && reader.ok(); ++i) {
     std::uint32_t id = std::uint32_t(reader.read(version < 2 ? 2 : 4));
@@ -190,6 +199,15 @@ void ReadItemLocations(ByteSpan iloc, ByteSpan file, ByteSpan idat, ItemMap& ite
   }
 }
 
+/// True when the item locations read differently as the format and as
+/// libheif 1.15 read them.
+bool LocationsAreAmbiguous(ByteSpan iloc) {
+  FieldReader reader(iloc);
+  std::uint32_t version = reader.u32() >> 24;
+  std::uint32_t indexCode = reader.u16() & 15;
+  return reader.ok() && version == 1 && (indexCode == 4 || indexCode == 8);
+}
+
 void ReadItemProperties(ByteSpan ipma, ItemMap& items) {
   FieldReader reader(ipma);
   std::uint32_t versionFlags = reader.u32();
@@ -201,7 +219,9 @@ void ReadItemProperties(ByteSpan ipma, ItemMap& items) {
     std::vector<std::uint32_t> properties;
     for (std::uint32_t a = 0; a < associations && reader.ok(); ++a)
       properties.push_back(wideIndices ? reader.u16() & 0x7FFF : reader.u8() & 0x7F);
-    if (reader.ok()) items[id].properties = std::move(properties);
+    if (!reader.ok()) break;
+    std::vector<std::uint32_t>& all = items[id].properties;
+    all.insert(all.end(), properties.begin(), properties.end());
   }
 }
 
@@ -434,26 +454,9 @@ class SizeCheck {
   bool m_failed = false;
 };
 
-}  // namespace
-
-bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
-  std::vector<Box> top = ReadBoxes(file);
-  const Box* meta = FindBox(top, FourCc("meta"));
-  if (!meta || meta->body.size() < 4) return true;
-  std::vector<Box> boxes = ReadBoxes(meta->body.subspan(4));
-  const Box* idat = FindBox(boxes, FourCc("idat"));
-  std::vector<Box> properties, propertyBoxes;
-  if (const Box* iprp = FindBox(boxes, FourCc("iprp"))) propertyBoxes = ReadBoxes(iprp->body);
-  if (const Box* ipco = FindBox(propertyBoxes, FourCc("ipco"))) properties = ReadBoxes(ipco->body);
-
-  ItemMap items;
-  if (const Box* iinf = FindBox(boxes, FourCc("iinf"))) ReadItemTypes(iinf->body, items);
-  if (const Box* iloc = FindBox(boxes, FourCc("iloc")))
-    ReadItemLocations(iloc->body, file, idat ? idat->body : ByteSpan(), items);
-  for (const Box& box : propertyBoxes)
-    if (box.type == FourCc("ipma")) ReadItemProperties(box.body, items);
-  if (const Box* iref = FindBox(boxes, FourCc("iref"))) ReadDerivations(iref->body, items);
-
+/// The checks on the items as read one way.
+bool CheckItems(const ItemMap& items, const std::vector<Box>& properties, ByteSpan file,
+                std::string& error) {
   // libheif stops on an assertion, ending the process, when a derived
   // picture is made of an item that is no picture.
   for (const auto& [id, item] : items) {
@@ -487,6 +490,35 @@ bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
         return false;
       }
     }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
+  std::vector<Box> top = ReadBoxes(file);
+  const Box* meta = FindBox(top, FourCc("meta"));
+  if (!meta || meta->body.size() < 4) return true;
+  std::vector<Box> boxes = ReadBoxes(meta->body.subspan(4));
+  const Box* idat = FindBox(boxes, FourCc("idat"));
+  const Box* iloc = FindBox(boxes, FourCc("iloc"));
+  std::vector<Box> properties, propertyBoxes;
+  if (const Box* iprp = FindBox(boxes, FourCc("iprp"))) propertyBoxes = ReadBoxes(iprp->body);
+  if (const Box* ipco = FindBox(propertyBoxes, FourCc("ipco"))) properties = ReadBoxes(ipco->body);
+
+  // Where the item locations read two ways, both ways must pass.
+  for (bool versionOneIndices : {false, true}) {
+    if (versionOneIndices && !(iloc && LocationsAreAmbiguous(iloc->body))) break;
+    ItemMap items;
+    if (const Box* iinf = FindBox(boxes, FourCc("iinf"))) ReadItemTypes(iinf->body, items);
+    if (iloc) {
+      ReadItemLocations(iloc->body, file, idat ? idat->body : ByteSpan(), versionOneIndices, items);
+    }
+    for (const Box& box : propertyBoxes)
+      if (box.type == FourCc("ipma")) ReadItemProperties(box.body, items);
+    if (const Box* iref = FindBox(boxes, FourCc("iref"))) ReadDerivations(iref->body, items);
+    if (!CheckItems(items, properties, file, error)) return false;
   }
   return true;
 }

@@ -320,10 +320,12 @@ struct DerivedItem {
 
 /// A HEIF file whose items 1, 2, ... are the derived items given; the last
 /// is the primary picture. No coded picture is needed to reach the checks.
-ByteVector DerivedItemsFile(const std::vector<DerivedItem>& derived) {
+/// `indexCode` is the extent index size the locations claim; none is
+/// written, as libheif 1.15 reads them.
+ByteVector DerivedItemsFile(const std::vector<DerivedItem>& derived, int indexCode = 0) {
   ByteVector infos, locations, data, references;
   PutBigEndian(infos, derived.size(), 2);
-  PutBigEndian(locations, 0x4400, 2);  // 4-byte offsets and lengths
+  PutBigEndian(locations, 0x4400 | indexCode, 2);  // 4-byte offsets and lengths
   PutBigEndian(locations, derived.size(), 2);
   for (std::uint16_t id = 1; id <= derived.size(); ++id) {
     const DerivedItem& item = derived[id - 1];
@@ -384,6 +386,12 @@ TEST(HeifSizes, CanvasesBeyondTheLimitsAreRefusedBeforeDecoding) {
       CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(30000, 30000), {}}}), error));
   EXPECT_TRUE(
       CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(4000, 3000), {}}}), error));
+  // Read as the format says, these locations find no grid; read as libheif
+  // 1.15 reads them, they find the huge one (the fuzzer's second find).
+  EXPECT_FALSE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(43248, 65520), {}}}, 4), error));
+  EXPECT_TRUE(
+      CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(640, 480), {}}}, 4), error));
   EXPECT_TRUE(CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(640, 480), {}},
                                                      {"grid", GridHeader(640, 480), {1}}}),
                                    error));
