@@ -1,8 +1,9 @@
 // Reads just enough of a HEIF file to know what its pictures decode to: the
 // meta box's item types (iinf), data locations (iloc, idat), properties
 // (ipco, ipma) and derivations (iref), then the grid and overlay headers and
-// the HEVC and AV1 sequence parameters. Every read is bounds-checked; a part
-// that does not parse is skipped, never trusted.
+// the HEVC and AV1 sequence parameters. Every read is bounds-checked. What
+// matters is what libheif will decode, so where libheif 1.15 reads a box
+// otherwise than the format says, the box is read its way too.
 
 #include "rastio/heif_sizes.h"
 
