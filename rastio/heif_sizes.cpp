@@ -508,14 +508,17 @@ bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
   if (const Box* iprp = FindBox(boxes, FourCc("iprp"))) propertyBoxes = ReadBoxes(iprp->body);
   if (const Box* ipco = FindBox(propertyBoxes, FourCc("ipco"))) properties = ReadBoxes(ipco->body);
 
+  // Data kept in the meta box runs, for libheif, past the idat box's end to
+  // the end of the file.
+  ByteSpan inlineData;
+  if (idat) inlineData = file.subspan(std::size_t(idat->body.data() - file.data()));
+
   // Where the item locations read two ways, both ways must pass.
   for (bool versionOneIndices : {false, true}) {
     if (versionOneIndices && !(iloc && LocationsAreAmbiguous(iloc->body))) break;
     ItemMap items;
     if (const Box* iinf = FindBox(boxes, FourCc("iinf"))) ReadItemTypes(iinf->body, items);
-    if (iloc) {
-      ReadItemLocations(iloc->body, file, idat ? idat->body : ByteSpan(), versionOneIndices, items);
-    }
+    if (iloc) ReadItemLocations(iloc->body, file, inlineData, versionOneIndices, items);
     for (const Box& box : propertyBoxes)
       if (box.type == FourCc("ipma")) ReadItemProperties(box.body, items);
     if (const Box* iref = FindBox(boxes, FourCc("iref"))) ReadDerivations(iref->body, items);

@@ -316,6 +316,7 @@ struct DerivedItem {
   const char* type;   // "grid" or "iovl"
   ByteVector header;  // its data, kept in idat
   std::vector<std::uint16_t> inputs;
+  std::size_t claimedLength = 0;  // the length its location gives, when not the header's
 };
 
 /// A HEIF file whose items 1, 2, ... are the derived items given; the last
@@ -338,7 +339,7 @@ ByteVector DerivedItemsFile(const std::vector<DerivedItem>& derived, int indexCo
                                 std::uint64_t(1)})  // id, in idat, no reference, one extent
       PutBigEndian(locations, field, 2);
     PutBigEndian(locations, data.size(), 4);
-    PutBigEndian(locations, item.header.size(), 4);
+    PutBigEndian(locations, item.claimedLength ? item.claimedLength : item.header.size(), 4);
     data = Join({data, item.header});
     if (item.inputs.empty()) continue;
     ByteVector reference;
@@ -392,6 +393,11 @@ TEST(HeifSizes, CanvasesBeyondTheLimitsAreRefusedBeforeDecoding) {
       CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(43248, 65520), {}}}, 4), error));
   EXPECT_TRUE(
       CheckHeifDecodeSizes(DerivedItemsFile({{"grid", GridHeader(640, 480), {}}}, 4), error));
+  // A grid header cut short by the end of the idat box: libheif reads on
+  // into the next box (the fuzzer's third find), here making 65535 x 65280.
+  ByteVector cut = GridHeader(65535, 65535);
+  cut.pop_back();
+  EXPECT_FALSE(CheckHeifDecodeSizes(DerivedItemsFile({{"grid", cut, {}, 8}}), error));
   EXPECT_TRUE(CheckHeifDecodeSizes(DerivedItemsFile({{"iovl", OverlayHeader(640, 480), {}},
                                                      {"grid", GridHeader(640, 480), {1}}}),
                                    error));
