@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace tx::rastio {
@@ -140,8 +141,8 @@ const Box* FindBox(const std::vector<Box>& boxes, std::uint32_t type) {
 struct Item {
   std::uint32_t type = 0;
   std::vector<ByteSpan> extents;
-  std::vector<std::uint32_t> properties;  // 1-based indices into ipco
-  std::vector<std::uint32_t> inputs;      // the items a grid or overlay is made of
+  std::set<std::uint32_t> properties;  // 1-based indices into ipco; entries may repeat them
+  std::vector<std::uint32_t> inputs;   // the items a grid or overlay is made of
 };
 
 using ItemMap = std::map<std::uint32_t, Item>;
@@ -193,7 +194,10 @@ void ReadItemLocations(ByteSpan iloc, ByteSpan file, ByteSpan idat, bool version
       std::uint64_t offset = reader.read(offsetSize), length = reader.read(lengthSize);
       if (method > 1 || base > source.size() || offset > source.size() - base) continue;
       std::uint64_t start = base + offset, available = source.size() - start;
-      if (length == 0 || length > available) length = available;
+      // libheif reads nothing for a length of 0, though the format means
+      // "to the end"; data past the end fails there anyway.
+      if (length == 0) continue;
+      length = std::min(length, available);
       pieces.push_back(source.subspan(std::size_t(start), std::size_t(length)));
     }
     if (reader.ok()) items[id].extents = std::move(pieces);
@@ -221,8 +225,7 @@ void ReadItemProperties(ByteSpan ipma, ItemMap& items) {
     for (std::uint32_t a = 0; a < associations && reader.ok(); ++a)
       properties.push_back(wideIndices ? reader.u16() & 0x7FFF : reader.u8() & 0x7F);
     if (!reader.ok()) break;
-    std::vector<std::uint32_t>& all = items[id].properties;
-    all.insert(all.end(), properties.begin(), properties.end());
+    items[id].properties.insert(properties.begin(), properties.end());
   }
 }
 
@@ -422,33 +425,46 @@ class SizeCheck {
     }
     bool hevc = item.type == FourCc("hvc1"), av1 = item.type == FourCc("av01");
     if (!hevc && !av1) return 0;
+    ByteVector configuration;  // AV1 units the decoder sees ahead of the data
     for (std::uint32_t index : item.properties) {
       if (index == 0 || index > properties.size()) continue;
       const Box& property = properties[index - 1];
+      if (!spend(property.body.size())) return largest;
       if (hevc && property.type == FourCc("hvcC")) {
         ForEachHevcConfigNal(property.body, [&](ByteSpan nal) { note(HevcSequenceSize(nal)); });
       } else if (av1 && property.type == FourCc("av1C") && property.body.size() > 4) {
-        ForEachAv1SequenceHeader(property.body.subspan(4), note);
+        configuration.insert(configuration.end(), property.body.begin() + 4, property.body.end());
       }
     }
-    // Extents may overlap and repeat, so the bytes read are budgeted: a real
-    // file's items share nothing, and reading them costs about its size.
     ByteVector data = ItemData(item, m_file.size());
-    if (data.size() > m_budget) {
-      m_error = "the HEIF file's pictures share their data too often to be read";
-      m_failed = true;
-      return largest;
-    }
-    m_budget -= data.size();
+    if (!spend(data.size())) return largest;
     if (hevc) {
       ForEachHevcDataNal(data, [&](ByteSpan nal) { note(HevcSequenceSize(nal)); });
     } else {
+      // Units cut short in the configuration would run on into the data, so
+      // both are read alone and joined.
+      ForEachAv1SequenceHeader(configuration, note);
       ForEachAv1SequenceHeader(data, note);
+      configuration.insert(configuration.end(), data.begin(), data.end());
+      ForEachAv1SequenceHeader(configuration, note);
     }
     return largest;
   }
 
  private:
+  // Items may share and repeat their data and properties, so the bytes read
+  // are budgeted: a real file's items share little, and reading them costs
+  // about its size.
+  bool spend(std::size_t bytes) {
+    if (bytes <= m_budget) {
+      m_budget -= bytes;
+      return true;
+    }
+    m_error = "the HEIF file's pictures share their data too often to be read";
+    m_failed = true;
+    return false;
+  }
+
   ByteSpan m_file;
   std::size_t m_budget = 4 * m_file.size() + (1u << 20);
   std::string& m_error;
