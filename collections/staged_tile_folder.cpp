@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,7 +12,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
-#include <vector>
+#include <utility>
 
 namespace tx {
 namespace fs = std::filesystem;
@@ -60,6 +61,22 @@ bool Exchange(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
+StagingLock::~StagingLock() {
+  if (m_descriptor >= 0) ::close(m_descriptor);
+}
+
+bool StagingLock::Take(const fs::path& folder) {
+  int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    ::close(descriptor);
+    return false;
+  }
+  if (m_descriptor >= 0) ::close(m_descriptor);
+  m_descriptor = descriptor;
+  return true;
+}
+
 StagedTileFolder::StagedTileFolder(fs::path folder, fs::path indexFile)
     : m_folder(WithoutSeparator(folder)),
       m_indexFile(std::move(indexFile)),
@@ -82,7 +99,10 @@ void StagedTileFolder::Recover(const fs::path& folder, const fs::path& indexFile
   std::error_code ec;
   const fs::path own = WithoutSeparator(folder);
   const fs::path staging = Sibling(own, kStagingSuffix), retired = Sibling(own, kRetiredSuffix);
+  StagingLock lock;
   if (fs::exists(staging, ec)) {
+    // A build at work holds its folder; nothing of it is touched.
+    if (!lock.Take(staging)) return;
     const std::string mark = ReadText(staging / kFinishedMark);
     const std::string index = mark.empty() ? std::string() : ReadText(indexFile);
     std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(index.data()),
@@ -107,8 +127,9 @@ void StagedTileFolder::Recover(const fs::path& folder, const fs::path& indexFile
 bool StagedTileFolder::Begin() {
   std::error_code ec;
   Recover(m_folder, m_indexFile);
-  fs::remove_all(m_staging, ec);
-  return fs::create_directories(m_staging, ec) && !ec;
+  // What is left is another build's, still at work.
+  if (fs::exists(m_staging, ec)) return false;
+  return fs::create_directories(m_staging, ec) && !ec && m_lock.Take(m_staging);
 }
 
 bool StagedTileFolder::MarkFinished(std::span<const std::uint8_t> index) {

@@ -15,6 +15,24 @@
 
 namespace tx {
 
+/// An exclusive lock on a staging folder, held through an open descriptor of
+/// it: a build holds its own until it ends, and the system drops it when
+/// the build's process dies, so a folder nobody holds is a killed build's.
+class StagingLock {
+ public:
+  StagingLock() = default;
+  ~StagingLock();
+  StagingLock(const StagingLock&) = delete;
+  StagingLock& operator=(const StagingLock&) = delete;
+
+  /// Takes the lock of `folder` without waiting; false when the folder
+  /// cannot be opened or another holder has it.
+  bool Take(const std::filesystem::path& folder);
+
+ private:
+  int m_descriptor = -1;
+};
+
 class StagedTileFolder {
  public:
   /// Stages for the collection folder `folder`, whose index is `indexFile`.
@@ -30,11 +48,14 @@ class StagedTileFolder {
 
   /// Finishes the commit of a build killed after it replaced `indexFile`
   /// but before its pictures took the place of `folder`; drops staged
-  /// pictures that belong to no index. Cheap when there is nothing to do.
+  /// pictures that belong to no index. A build still at work (in this or
+  /// another process) is left alone. Cheap when there is nothing to do.
   static void Recover(const std::filesystem::path& folder, const std::filesystem::path& indexFile);
 
   /// Makes an empty staging folder, first recovering or removing what a
-  /// killed build left there. False when it cannot be made.
+  /// killed build left there, and holds it for this build until the object
+  /// ends. False when it cannot be made or another build of the collection
+  /// is at work.
   bool Begin();
   /// The folder the build writes its pictures into.
   const std::filesystem::path& staging() const { return m_staging; }
@@ -55,6 +76,7 @@ class StagedTileFolder {
   std::filesystem::path m_folder;
   std::filesystem::path m_indexFile;
   std::filesystem::path m_staging;
+  StagingLock m_lock;
   bool m_committed = false;
 };
 

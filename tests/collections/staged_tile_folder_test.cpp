@@ -130,6 +130,22 @@ TEST(StagedTileFolder, PicturesForAnIndexNeverWrittenAreDropped) {
   }
 }
 
+TEST(StagedTileFolder, ABuildAtWorkIsLeftAlone) {
+  TempDir dir;
+  Write(dir / "A" / "x", "old");
+  StagedTileFolder first(dir / "A", dir / "A.TXS");
+  ASSERT_TRUE(first.Begin());
+  Write(first.staging() / "x", "new");
+  // Loading the collections elsewhere, or a second build of it, must not
+  // take the first build's pictures away.
+  StagedTileFolder::Recover(dir / "A", dir / "A.TXS");
+  StagedTileFolder second(dir / "A", dir / "A.TXS");
+  EXPECT_FALSE(second.Begin());
+  EXPECT_EQ(Read(first.staging() / "x"), "new");
+  ASSERT_TRUE(first.Commit());
+  EXPECT_EQ(Read(dir / "A" / "x"), "new");
+}
+
 TEST(StagedTileFolder, ABuildWhoseMarkCannotBeWrittenKeepsTheOldIndex) {
   TempDir dir;
   Write(dir / "A" / "x", "old");
