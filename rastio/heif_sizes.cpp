@@ -140,6 +140,7 @@ const Box* FindBox(const std::vector<Box>& boxes, std::uint32_t type) {
 
 struct Item {
   std::uint32_t type = 0;
+  bool twice = false;  // more than one entry gives its type
   std::vector<ByteSpan> extents;
   std::set<std::uint32_t> properties;  // 1-based indices into ipco; entries may repeat them
   std::vector<std::uint32_t> inputs;   // the items a grid or overlay is made of
@@ -160,7 +161,10 @@ void ReadItemTypes(ByteSpan iinf, ItemMap& items) {
     std::uint32_t id = std::uint32_t(infe.read(infeVersion == 2 ? 2 : 4));
     infe.u16();  // protection index
     std::uint32_t type = infe.u32();
-    if (infe.ok()) items[id].type = type;
+    if (!infe.ok()) continue;
+    Item& item = items[id];
+    if (item.type != 0) item.twice = true;
+    item.type = type;
   }
 }
 
@@ -474,6 +478,14 @@ class SizeCheck {
 /// The checks on the items as read one way.
 bool CheckItems(const ItemMap& items, const std::vector<Box>& properties, ByteSpan file,
                 std::string& error) {
+  // Which of two entries for one item libheif follows is not ours to guess;
+  // real files never describe an item twice.
+  for (const auto& [id, item] : items) {
+    if (item.twice) {
+      error = "HEIF: the file describes one of its parts twice";
+      return false;
+    }
+  }
   // libheif stops on an assertion, ending the process, when a derived
   // picture is made of an item that is no picture.
   for (const auto& [id, item] : items) {

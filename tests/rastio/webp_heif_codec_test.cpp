@@ -420,6 +420,20 @@ TEST(HeifSizes, PicturesMadeOfPartsThatAreNoPicturesAreRefused) {
   }
 }
 
+TEST(HeifSizes, AnItemDescribedTwiceIsRefused) {
+  std::string error;
+  ByteVector file = DerivedItemsFile({{"grid", GridHeader(64, 64), {}}, {"Exif", {}, {}}});
+  EXPECT_TRUE(CheckHeifDecodeSizes(file, error)) << error;
+  // The second entry now names item 1 too.
+  static constexpr std::uint8_t kInfe[] = {'i', 'n', 'f', 'e'};
+  auto first = std::search(file.begin(), file.end(), std::begin(kInfe), std::end(kInfe));
+  auto second = std::search(first + 4, file.end(), std::begin(kInfe), std::end(kInfe));
+  ASSERT_NE(second, file.end());
+  second[9] = 1;
+  EXPECT_FALSE(CheckHeifDecodeSizes(file, error));
+  EXPECT_NE(error.find("twice"), std::string::npos) << error;
+}
+
 TEST(HeifSizes, OneInputRepeatedBeyondTheLimitsIsRefused) {
   SetPictureSizeLimits(4096, 1'000'000);
   std::string error;
