@@ -20,6 +20,7 @@
 #include "collections/tile_set_index.h"
 #include "image/image_block.h"
 #include "rastio/codec.h"
+#include "tests/support/heif_encoding.h"
 #include "tests/support/test_images.h"
 #include "tests/support/test_videos.h"
 
@@ -150,41 +151,17 @@ void Webp() {
 }
 
 void Heif() {
-  const heif_compression_format format =
-      heif_have_encoder_for_format(heif_compression_HEVC)  ? heif_compression_HEVC
-      : heif_have_encoder_for_format(heif_compression_AV1) ? heif_compression_AV1
-                                                           : heif_compression_undefined;
-  if (format == heif_compression_undefined) {
+  ByteVector file = tx::testing::EncodeHeifFile(
+      16, 16, false, 50, heif_orientation_rotate_90_cw, [](std::uint8_t* plane, int stride) {
+        for (int y = 0; y < 16; ++y) {
+          for (int x = 0; x < 48; ++x)
+            plane[y * stride + x] = std::uint8_t(x * 5 + y * 13);
+        }
+      });
+  if (file.empty()) {
     std::fprintf(stderr, "make_seeds: no HEIF encoder here; picture_heif left empty\n");
     return;
   }
-  heif_context* context = heif_context_alloc();
-  heif_encoder* encoder = nullptr;
-  heif_context_get_encoder_for_format(context, format, &encoder);
-  heif_encoder_set_lossy_quality(encoder, 50);
-  heif_image* image = nullptr;
-  heif_image_create(16, 16, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-  heif_image_add_plane(image, heif_channel_interleaved, 16, 16, 8);
-  int stride = 0;
-  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 48; ++x)
-      plane[y * stride + x] = std::uint8_t(x * 5 + y * 13);
-  }
-  heif_encoding_options* options = heif_encoding_options_alloc();
-  options->image_orientation = heif_orientation_rotate_90_cw;
-  heif_context_encode_image(context, image, encoder, options, nullptr);
-  ByteVector file;
-  heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* out) {
-                       auto* bytes = static_cast<const std::uint8_t*>(data);
-                       static_cast<ByteVector*>(out)->assign(bytes, bytes + size);
-                       return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
-                     }};
-  heif_context_write(context, &writer, &file);
-  heif_encoding_options_free(options);
-  heif_image_release(image);
-  heif_encoder_release(encoder);
-  heif_context_free(context);
   Save("picture_heif", "rotated.heic", file);
 }
 

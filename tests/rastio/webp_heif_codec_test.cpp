@@ -10,6 +10,7 @@
 #include "rastio/heif_sizes.h"
 #include "rastio/rastio.h"
 #include "tests/rastio/codec_testing.h"
+#include "tests/support/heif_encoding.h"
 #include "tests/support/test_images.h"
 
 // x265, which only these tests use (to make HEIC files), leaks a few small
@@ -188,50 +189,23 @@ TEST(WebpCodec, DamagedAndOversizedFilesFailCleanly) {
 
 // --- HEIF --------------------------------------------------------------------
 
-/// A HEIF file made with libheif's encoder (HEVC, else AV1); empty when this
-/// machine has neither encoder.
+/// A HEIF file of the picture `pixel` draws; empty when this machine has no
+/// HEIF encoder.
 ByteVector EncodeHeif(int width, int height, const PixelFn& pixel, bool alpha,
                       heif_orientation orientation = heif_orientation_normal) {
-  heif_compression_format format =
-      heif_have_encoder_for_format(heif_compression_HEVC)  ? heif_compression_HEVC
-      : heif_have_encoder_for_format(heif_compression_AV1) ? heif_compression_AV1
-                                                           : heif_compression_undefined;
-  if (format == heif_compression_undefined) return {};
-  heif_context* context = heif_context_alloc();
-  heif_encoder* encoder = nullptr;
-  heif_context_get_encoder_for_format(context, format, &encoder);
-  heif_encoder_set_lossy_quality(encoder, 92);
-  heif_image* image = nullptr;
-  heif_image_create(width, height, heif_colorspace_RGB,
-                    alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &image);
-  heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
-  int stride = 0;
-  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* p = plane + y * stride;
-    for (int x = 0; x < width; ++x) {
-      RgbQuad c = pixel(x, y);
-      *p++ = c.red;
-      *p++ = c.green;
-      *p++ = c.blue;
-      if (alpha) *p++ = c.reserved;
-    }
-  }
-  heif_encoding_options* options = heif_encoding_options_alloc();
-  options->image_orientation = orientation;
-  heif_context_encode_image(context, image, encoder, options, nullptr);
-  ByteVector file;
-  heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* out) {
-                       auto* bytes = static_cast<const std::uint8_t*>(data);
-                       static_cast<ByteVector*>(out)->assign(bytes, bytes + size);
-                       return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
-                     }};
-  heif_context_write(context, &writer, &file);
-  heif_encoding_options_free(options);
-  heif_image_release(image);
-  heif_encoder_release(encoder);
-  heif_context_free(context);
-  return file;
+  return testing::EncodeHeifFile(width, height, alpha, 92, orientation,
+                                 [&](std::uint8_t* plane, int stride) {
+                                   for (int y = 0; y < height; ++y) {
+                                     std::uint8_t* p = plane + y * stride;
+                                     for (int x = 0; x < width; ++x) {
+                                       RgbQuad c = pixel(x, y);
+                                       *p++ = c.red;
+                                       *p++ = c.green;
+                                       *p++ = c.blue;
+                                       if (alpha) *p++ = c.reserved;
+                                     }
+                                   }
+                                 });
 }
 
 constexpr RgbQuad kRed{0, 0, 255, 255}, kBlue{255, 0, 0, 255};
