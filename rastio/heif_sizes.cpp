@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -523,18 +524,34 @@ bool CheckItems(const ItemMap& items, const std::vector<Box>& properties, ByteSp
   return true;
 }
 
-}  // namespace
+/// True when `boxes` holds more than one box of any of `types`.
+bool AnyTwice(const std::vector<Box>& boxes, std::initializer_list<std::uint32_t> types) {
+  for (std::uint32_t type : types) {
+    if (std::count_if(boxes.begin(), boxes.end(),
+                      [&](const Box& box) { return box.type == type; }) > 1) {
+      return true;
+    }
+  }
+  return false;
+}
 
-bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
-  std::vector<Box> top = ReadBoxes(file);
-  const Box* meta = FindBox(top, FourCc("meta"));
-  if (!meta || meta->body.size() < 4) return true;
-  std::vector<Box> boxes = ReadBoxes(meta->body.subspan(4));
-  const Box* idat = FindBox(boxes, FourCc("idat"));
-  const Box* iloc = FindBox(boxes, FourCc("iloc"));
+/// The checks on one meta box and the items it describes.
+bool CheckMeta(const Box& meta, ByteSpan file, std::string& error) {
+  if (meta.body.size() < 4) return true;
+  std::vector<Box> boxes = ReadBoxes(meta.body.subspan(4));
   std::vector<Box> properties, propertyBoxes;
   if (const Box* iprp = FindBox(boxes, FourCc("iprp"))) propertyBoxes = ReadBoxes(iprp->body);
+  // Real files give each of these once; which copy libheif would follow is
+  // not ours to guess.
+  if (AnyTwice(boxes, {FourCc("pitm"), FourCc("iinf"), FourCc("iloc"), FourCc("idat"),
+                       FourCc("iref"), FourCc("iprp")}) ||
+      AnyTwice(propertyBoxes, {FourCc("ipco")})) {
+    error = "HEIF: the file describes its pictures twice";
+    return false;
+  }
   if (const Box* ipco = FindBox(propertyBoxes, FourCc("ipco"))) properties = ReadBoxes(ipco->body);
+  const Box* idat = FindBox(boxes, FourCc("idat"));
+  const Box* iloc = FindBox(boxes, FourCc("iloc"));
 
   // Data kept in the meta box runs, for libheif, past the idat box's end to
   // the end of the file.
@@ -551,6 +568,17 @@ bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
       if (box.type == FourCc("ipma")) ReadItemProperties(box.body, items);
     if (const Box* iref = FindBox(boxes, FourCc("iref"))) ReadDerivations(iref->body, items);
     if (!CheckItems(items, properties, file, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckHeifDecodeSizes(ByteSpan file, std::string& error) {
+  // A file may hold more than one meta box, and libheif need not take the
+  // first; every one must pass.
+  for (const Box& box : ReadBoxes(file)) {
+    if (box.type == FourCc("meta") && !CheckMeta(box, file, error)) return false;
   }
   return true;
 }

@@ -394,6 +394,18 @@ TEST(HeifSizes, PicturesMadeOfPartsThatAreNoPicturesAreRefused) {
   }
 }
 
+TEST(HeifSizes, EveryMetaBoxOfTheFileIsChecked) {
+  // The fuzzer's fifth find: libheif decoded a second meta box's huge grid.
+  std::string error;
+  ByteVector harmless = DerivedItemsFile({{"grid", GridHeader(64, 64), {}}});
+  ByteVector bomb = DerivedItemsFile({{"grid", GridHeader(43248, 65520), {}}});
+  ByteVector both = harmless;
+  both.insert(both.end(), bomb.begin() + 20, bomb.end());  // its meta box, after its ftyp
+  EXPECT_TRUE(CheckHeifDecodeSizes(harmless, error));
+  EXPECT_FALSE(CheckHeifDecodeSizes(both, error));
+  EXPECT_NE(error.find("pixels"), std::string::npos) << error;
+}
+
 TEST(HeifSizes, AnItemDescribedTwiceIsRefused) {
   std::string error;
   ByteVector file = DerivedItemsFile({{"grid", GridHeader(64, 64), {}}, {"Exif", {}, {}}});
