@@ -4,6 +4,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QRect>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <QtGui/QColor>
 #include <QtGui/QFont>
 #include <QtGui/QFontMetrics>
@@ -33,6 +34,8 @@ constexpr int kMinStretch = 1;
 constexpr int kMaxStretch = 4000;
 // The largest pixel size asked of the font engine; far beyond any caption.
 constexpr std::int64_t kMaxPixelSize = 100000;
+// The face every caption falls back to for the characters its own face lacks.
+constexpr char kChineseFallbackFace[] = "Noto Sans CJK TC";
 
 // Makes sure Qt's font engine can be used on this thread. A program with a
 // QGuiApplication already has it; a program without any application object
@@ -66,8 +69,14 @@ bool FontEngineReady() {
 
 // The Qt font a font record asks for.
 QFont ToQFont(const CaptionFont& record) {
+  // Whatever face the record names, Chinese characters the face lacks come
+  // from the Traditional Chinese face rather than from whatever the system
+  // happens to pick.
   QFont font;
-  if (!record.faceName.empty()) font.setFamily(QString::fromStdString(record.faceName));
+  QStringList families;
+  if (!record.faceName.empty()) families << QString::fromStdString(record.faceName);
+  families << QString::fromLatin1(kChineseFallbackFace);
+  font.setFamilies(families);
   const int weight = record.weight == 0 ? kNormalWeight : record.weight;
   font.setWeight(QFont::Weight(std::clamp(weight, kMinWeight, kMaxWeight)));
   font.setItalic(record.italic);

@@ -100,7 +100,7 @@ TEST(CaptionFont, InitialValueComesFromTheResourceLibrary) {
   ReleaseResourceLibrary();
   EXPECT_EQ(bound.height, 15);
   EXPECT_EQ(bound.charSet, 0);
-  EXPECT_EQ(bound.faceName, "Arial");
+  EXPECT_EQ(bound.faceName, "Noto Sans CJK TC");
   EXPECT_EQ(bound.weight, 400);
   EXPECT_FALSE(bound.italic || bound.underline || bound.strikeOut);
 }

@@ -90,7 +90,7 @@ class ResTxTest : public ::testing::Test {
 };
 
 TEST_F(ResTxTest, FontExportsAndLanguage) {
-  EXPECT_STREQ(res().fontName(), "Arial");
+  EXPECT_STREQ(res().fontName(), "Noto Sans CJK TC");
   EXPECT_EQ(res().fontSize(), 15);
   EXPECT_EQ(res().fontSet(), 0);
   EXPECT_EQ(res().fontOffsetV(), res().fontSet());
