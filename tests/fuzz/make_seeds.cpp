@@ -1,7 +1,8 @@
 // Writes the seed corpora of the binary fuzzers with the program's own
 // writers: pictures through the codecs' encoders (WebP and HEIF through
-// their libraries' encoders), album files, tile-set indexes, short videos
-// and effect inputs. Text corpora (profiles, command lines) are kept by hand.
+// their libraries' encoders), album files, tile-set indexes, short videos,
+// effect inputs and skin files. Text corpora (profiles, command lines) are
+// kept by hand.
 //
 //   tx_make_seeds <corpus folder>
 
@@ -17,12 +18,14 @@
 #include <vector>
 
 #include "albumkit/abm_file.h"
+#include "app/skin/skin_format.h"
 #include "collections/tile_set_index.h"
 #include "image/image_block.h"
 #include "rastio/codec.h"
 #include "tests/support/heif_encoding.h"
 #include "tests/support/test_images.h"
 #include "tests/support/test_videos.h"
+#include "tools/skincomp/skin_writer.h"
 
 // x265 keeps a few small blocks per encoder; they are not ours to find.
 extern "C" const char* __lsan_default_suppressions() {
@@ -282,6 +285,38 @@ void Effects() {
   }
 }
 
+// Skin files: three groups of small buttons of several depths, a slider
+// (track, thumb and the arrows around them), and a file of one group.
+void Skins() {
+  using tx::skin::WriterEntry;
+  auto button = [](std::vector<WriterEntry>& group, std::uint16_t x, int bits,
+                   std::uint16_t kind = 0, std::uint16_t link = 0) {
+    tx::PackedImage normal = tx::testing::MakePatternImage(6, 4, bits);
+    tx::PackedImage hot = tx::testing::MakePatternImage(6, 4, bits, bits == 8);
+    tx::PackedImage pressed = tx::testing::MakePatternImage(5, 3, bits);
+    tx::skin::AppendButton(group, x, 20, 6, 4, normal.get(), hot.get(), pressed.get(), kind, link);
+  };
+  std::vector<std::vector<WriterEntry>> groups(3);
+  button(groups[0], 10, 24);
+  button(groups[0], 30, 8);
+  button(groups[1], 50, 4);
+  button(groups[2], 70, 1);
+  button(groups[2], 90, 24);
+  Save("skin", "groups.800", tx::skin::WriteSkinFile(groups));
+
+  std::vector<WriterEntry> slider;
+  button(slider, 0, 24);                                  // range holder
+  button(slider, 10, 24, tx::skin::kKindSliderTrack, 0);  // track, range in button 0
+  button(slider, 12, 24, tx::skin::kKindSliderThumb);
+  button(slider, 40, 24);  // arrow
+  Save("skin", "slider.800", tx::skin::WriteSkinFile({slider}));
+
+  std::vector<WriterEntry> single;
+  button(single, 5, 24);
+  single.push_back(single.front());  // a fourth entry: a button with only its normal picture
+  Save("skin", "single.dta", tx::skin::WriteSkinFile({single}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -332,5 +367,6 @@ int main(int argc, char** argv) {
   Indexes();
   Videos();
   Effects();
+  Skins();
   return g_failures == 0 ? 0 : 1;
 }
