@@ -13,13 +13,14 @@ namespace {
 class ToolTipTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    guitest::App();
     parent.setFixedSize(800, 600);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     tip = new ToolTipPopup(&parent);
   }
 
+  // The application must exist before the parent widget is made.
+  QApplication& app = guitest::App();
   QWidget parent;
   ToolTipPopup* tip = nullptr;
 };
