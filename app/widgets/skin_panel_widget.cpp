@@ -301,6 +301,13 @@ void SkinPanelWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   }
 }
 
+void SkinPanelWidget::changeEvent(QEvent* event) {
+  // A drop-down list belongs to the moment: it closes when the window loses
+  // activation, as a menu would.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) m_lists->CloseDropDowns();
+  QWidget::changeEvent(event);
+}
+
 void SkinPanelWidget::leaveEvent(QEvent* event) {
   // The pointer is nowhere on the panel: no button stays highlighted.
   m_panel->OnMouse(MouseMessage::Leave, -1, -1, 0);

@@ -112,6 +112,7 @@ class SkinPanelWidget : public QWidget, public ButtonHost {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Route(MouseMessage message, QMouseEvent* event);

@@ -268,6 +268,23 @@ TEST_F(SkinPanelTest, OpenListsShowTheirRowsToAccessibilityAndTakeClicks) {
   EXPECT_FALSE(row->isValid());
 }
 
+TEST_F(SkinPanelTest, DropDownsCloseWhenTheWindowLosesActivation) {
+  widget->SetScreen(3);
+  const ButtonRect area = widget->panel().GetButtonRect(kCollectionListArea);
+  ASSERT_NE(widget->lists().CreateList(kDiscCollectionList, area.left, area.top, 3), nullptr);
+  constexpr int kTileCountDropDown = 1007;
+  ASSERT_NE(widget->lists().CreateList(kTileCountDropDown, 392, 100, 0), nullptr);
+
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  QEvent change(QEvent::ActivationChange);
+  QApplication::sendEvent(widget.get(), &change);
+  EXPECT_FALSE(widget->isActiveWindow());
+  EXPECT_EQ(widget->lists().FindList(kTileCountDropDown), nullptr);
+  EXPECT_NE(widget->lists().FindList(kDiscCollectionList), nullptr);
+}
+
 TEST(SkinPanelWithoutSkins, SaysSoAndShowsNoButtons) {
   guitest::App();
   std::string error;
