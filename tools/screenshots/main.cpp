@@ -1,4 +1,5 @@
 // tx-screenshots OUTDIR [--x11]
+// tx-screenshots OUTDIR --live SECONDS
 //
 // Renders the main window's screens as they first appear, a few button
 // states, every skinned list with sample items, the full-screen control bar
@@ -6,6 +7,12 @@
 // the program shows. Runs on the offscreen platform unless --x11 is given
 // and a display is set. The texts come from Res_TX, or Res_EN when
 // TESSERIX_LANG is "en".
+//
+// With --live the home screen is shown as a real window (on the display
+// given, e.g. Xvfb) for SECONDS, each click of a button is printed as
+// "clicked COMMAND ARGUMENT", and the screen as the display shows it at the
+// end is saved as OUTDIR/live.png: scripts drive it with xdotool as a user
+// would.
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +21,10 @@
 #include <vector>
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QTimer>
 #include <QtGui/QImage>
+#include <QtGui/QPixmap>
+#include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
 
 #include "app/lists/skinned_list.h"
@@ -253,16 +263,54 @@ bool ShootButtonStates(SkinPanelWidget& widget, const fs::path& folder) {
   return ok;
 }
 
+// Shows the home screen as a real window until `seconds` have passed, then
+// saves what the screen shows.
+bool RunLive(QApplication& app, const fs::path& program, const fs::path& out, int seconds) {
+  SkinPanelWidget widget(nullptr, tx::MainPanelSkin(), program);
+  widget.setWindowTitle(QStringLiteral("Tesserix"));
+  for (int n = 0; n < tx::kScreenCount; ++n) {
+    for (const tx::ButtonSpec& spec : tx::MainScreenSpec(n).buttons) {
+      if (spec.command == nullptr || *spec.command == '\0') continue;
+      const std::string command = spec.command;
+      widget.BindHandler(command, [command](const tx::ButtonCall& call) {
+        std::printf("clicked %s %d\n", command.c_str(), int(tx::ArgLow(call.argument)));
+        std::fflush(stdout);
+      });
+    }
+  }
+  widget.move(0, 0);
+  widget.show();
+  bool ok = false;
+  QTimer::singleShot(seconds * 1000, &app, [&] {
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    ok = Save(shot.toImage(), out, "live");
+    app.quit();
+  });
+  app.exec();
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]).rfind("--", 0) == 0) {
-    std::fprintf(stderr, "usage: tx-screenshots OUTDIR [--x11]\n");
+    std::fprintf(stderr, "usage: tx-screenshots OUTDIR [--x11 | --live SECONDS]\n");
     return kExitUsage;
   }
   bool x11 = false;
-  for (int i = 2; i < argc; ++i)
-    x11 = x11 || std::string(argv[i]) == "--x11";
+  int liveSeconds = 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    x11 = x11 || option == "--x11";
+    if (option == "--live" && i + 1 < argc) liveSeconds = std::atoi(argv[++i]);
+  }
+  if (liveSeconds > 0) {
+    x11 = true;
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+      std::fprintf(stderr, "tx-screenshots: --live needs a display\n");
+      return kExitUsage;
+    }
+  }
   if (!(x11 && !qEnvironmentVariableIsEmpty("DISPLAY"))) qputenv("QT_QPA_PLATFORM", "offscreen");
 
   QApplication app(argc, argv);
@@ -279,6 +327,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tx-screenshots: %s\n", why.c_str());
     return kExitFailed;
   }
+
+  if (liveSeconds > 0) return RunLive(app, program, out, liveSeconds) ? 0 : kExitFailed;
 
   bool ok = true;
   {
