@@ -7,6 +7,7 @@
 #include "cli/picture_loading.h"
 #include "image/image_lock.h"
 #include "image/image_utils.h"
+#include "output/save_picture.h"
 #include "rastio/rastio.h"
 
 namespace tx::cli {
@@ -19,14 +20,27 @@ struct Command {
   std::function<int(const Args&)> run;
 };
 
-constexpr std::int32_t kSaveQuality = 90;
-constexpr std::int32_t kSaveTrueColourWord = 24;
+constexpr std::int32_t kSaveQuality = kStartSaveQuality;
 
 PackedImage Load(const std::string& path, std::string& error) {
   return PackedImage(LoadPictureByExtension(path, error));
 }
 
+constexpr const char* kGifExtension = "GIF";
+
+// A GIF of a picture deeper than 8 bits is written as the program's Save
+// writes it: reduced to the web palette, then through the GIF writer.
+int SaveDeepGif(const PackedImage& image, const std::string& path) {
+  PackedImage reduced(ReduceForGif(image.get()));
+  if (!reduced) return Fail("the picture could not be reduced to 256 colours for " + path);
+  if (EzDumpGifFile(path.c_str(), reduced.get(), 0, 0, 0) != 0) return Fail(EzLastError());
+  return kExitOk;
+}
+
 int Save(const PackedImage& image, const std::string& path) {
+  if (UpperSaveExtension(path) == kGifExtension && GetImageBitCount(image.get()) > kMaxGifBits) {
+    return SaveDeepGif(image, path);
+  }
   // The Save As option block: quality, 0, compress flag, 24, interlace, GIF flag.
   const std::int32_t options[6] = {kSaveQuality, 0, 0, kSaveTrueColourWord, 0, 0};
   if (EzSaveFile(image.get(), path.c_str(), kSaveByExtension, options) != 0) {
@@ -127,7 +141,8 @@ void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "\nPictures are read by extension (BMP, PCX, TGA, JPG, JPEG, PNG, TIF, TIFF, GIF,\n"
                "WEBP, HEIC, HEIF) and written in the type the output's extension names\n"
-               "(BMP, TIF, TGA, JPG, PNG, PCX, GIF; JPEG quality 90).\n");
+               "(BMP, TIF, TGA, JPG, PNG, PCX, GIF; JPEG quality 90). A GIF of a picture of\n"
+               "more than 8 bits holds its reduction to the 216-colour web palette.\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "image/image_lock.h"
 #include "rastio/rastio.h"
 #include "tests/cli/cli_run.h"
 #include "tests/support/test_images.h"
@@ -76,7 +77,8 @@ TEST_F(CliImage, FailuresExitOneWithAReason) {
       "image scale " + Path("colour.bmp") + " " + Path("s.bmp") + " 0 5",
       "image scale " + Path("colour.bmp") + " " + Path("s.bmp") + " ten 5",
       "image truecolour " + Path("colour.bmp") + " " + Path("t.bmp"),
-      "image convert " + Path("colour.bmp") + " " + Path("c.gif"),
+      "image convert " + Path("colour.bmp") + " " + Path("c.fpx"),
+      "image convert " + Path("colour.bmp") + " " + Path("colour.bmp") + "/c.gif",
       "image convert " + Path("colour.bmp") + " " + Path("c.unknown"),
       "image scale " + Path("colour.bmp"),
       "image frobnicate",
@@ -89,6 +91,53 @@ TEST_F(CliImage, FailuresExitOneWithAReason) {
     EXPECT_NE(run.out.find("tesserix-cli"), std::string::npos) << arguments << ": " << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << arguments << ": " << run.out;
   }
+}
+
+// Writes a 24-bit BMP whose every pixel is (value(x, y), value(x, y), value(x, y)).
+template <typename Value>
+void WriteGrayish(const std::string& path, int width, int height, Value value) {
+  PackedImage image(CreatePackedImage(width, height, 0, 0));
+  {
+    ImageLock lock(image.get());
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x)
+        std::fill_n(lock.topDownRow(y) + 3 * x, 3, std::uint8_t(value(x, y)));
+    }
+  }
+  ASSERT_EQ(EzSaveFile(image.get(), path.c_str(), kSaveByExtension, nullptr), 0);
+}
+
+TEST_F(CliImage, DeepPicturesBecomeWebPaletteGifs) {
+  // Web colours carry no error: they come back exactly.
+  WriteGrayish(Path("web.bmp"), 6, 4, [](int x, int y) { return ((x + y) % 6) * 51; });
+  ASSERT_EQ(RunCli("image convert " + Path("web.bmp") + " " + Path("web.gif")).exitCode, 0);
+  PackedImage web(EzLoadGifFile(Path("web.gif").c_str(), 1));
+  ASSERT_TRUE(web);
+  EXPECT_EQ(GetImageBitCount(web.get()), 8);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(testing::PixelAt(web.get(), x, y).red, ((x + y) % 6) * 51) << x << "," << y;
+  }
+
+  // An even 40 lies between the levels 0 and 51: diffusion mixes both so
+  // that the mean stays near 40, where the nearest colour would be 51 everywhere.
+  WriteGrayish(Path("even.bmp"), 16, 16, [](int, int) { return 40; });
+  CliRun run = RunCli("image convert " + Path("even.bmp") + " " + Path("even.gif"));
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  PackedImage even(EzLoadGifFile(Path("even.gif").c_str(), 1));
+  ASSERT_TRUE(even);
+  int sum = 0, zeros = 0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      RgbQuad c = testing::PixelAt(even.get(), x, y);
+      EXPECT_TRUE(c.red == c.green && c.green == c.blue && c.red % 51 == 0);
+      EXPECT_LE(c.red, 51);
+      sum += c.red;
+      zeros += c.red == 0;
+    }
+  }
+  EXPECT_GT(zeros, 0);
+  EXPECT_NEAR(sum / 256.0, 40.0, 2.0);
 }
 
 TEST_F(CliImage, HelpForEveryCommand) {

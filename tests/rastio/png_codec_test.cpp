@@ -105,6 +105,56 @@ TEST(PngCodec, RoundTripsEveryDepthExactly) {
   }
 }
 
+// A picture with what makes photos hard to pack: gradients, edges between
+// cells and a little noise in every channel.
+PackedImage PhotoLike(int width, int height, int bits, bool gray) {
+  PackedImage image(
+      NewImageBlock(width, height, bits, bits == 8 ? 256u : 0u, OnAllocFailure::Quiet));
+  ImageLock lock(image.get());
+  if (gray) FillGrayRamp(lock.palette());
+  std::mt19937 random(7);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = lock.row(y);
+    for (int i = 0; i < width * bits / 8; ++i) {
+      int cell = (i / 3 / 16 + y / 12) % 5;
+      row[i] = std::uint8_t(cell * 40 + (i % 3) * 20 + y / 4 + int(random() % 6));
+    }
+  }
+  return image;
+}
+
+/// The same picture written with libpng's defaults (adaptive filters, level 6).
+std::size_t DefaultPngBytes(GlobalHandle image, bool gray) {
+  ImageLock lock(image);
+  PngSample sample{lock.width(), lock.height(), gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, 8};
+  for (int y = 0; y < lock.height(); ++y) {
+    for (int x = 0; x < lock.width(); ++x) {
+      const std::uint8_t* p = lock.topDownRow(y) + (gray ? x : 3 * x);
+      sample.pixels.push_back(gray ? std::array<std::uint16_t, 4>{p[0]}
+                                   : std::array<std::uint16_t, 4>{p[2], p[1], p[0]});
+    }
+  }
+  return WritePng(sample).size();
+}
+
+TEST(PngCodec, FastWriterRoundTripsPhotosExactlyAndStaysSmall) {
+  for (auto [bits, gray] : {std::pair{24, false}, {8, true}}) {
+    for (auto [width, height] : {std::pair{1, 1}, {301, 97}, {640, 480}}) {
+      PackedImage image = PhotoLike(width, height, bits, gray);
+      ByteVector file = Encode(image.get());
+      Decoded decoded = DecodePng(file);
+      SCOPED_TRACE(::testing::Message() << bits << " bits, " << width << " x " << height);
+      ASSERT_TRUE(decoded.image) << decoded.error;
+      EXPECT_EQ(GetImageKind(decoded.image.get()), GetImageKind(image.get()));
+      EXPECT_EQ(MaxColourDifference(image.get(), decoded.image.get()), 0);
+      // Speed is bought with a little size, never with much.
+      if (width > 1) {
+        EXPECT_LE(double(file.size()), 1.15 * double(DefaultPngBytes(image.get(), gray)));
+      }
+    }
+  }
+}
+
 TEST(PngCodec, IndexesPastAShortTableComeBackBlack) {
   PackedImage image(NewImageBlock(5, 2, 4, 3, OnAllocFailure::Quiet));
   {
