@@ -20,6 +20,7 @@
 #include "app/buttons/button_panel.h"
 #include "app/lists/skinned_list.h"
 #include "app/skin/screen_layout.h"
+#include "config/screen_class.h"
 #include "platform/paths.h"
 
 class QTimer;
@@ -29,9 +30,6 @@ namespace tx {
 class ClickSound;
 class ToolTipPopup;
 
-/// The main window's fixed size.
-inline constexpr int kMainWindowWidth = 800;
-inline constexpr int kMainWindowHeight = 600;
 /// The status line at the foot of the picture area.
 inline constexpr ButtonRect kStatusLineRect{16, 572, 536, 594};
 

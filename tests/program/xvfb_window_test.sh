@@ -1,0 +1,92 @@
+#!/bin/sh
+# The real program on a virtual X server: a first start with a picture, a
+# second start with another picture that must hand it to the first and end
+# with 0, then Ctrl+Q in the first, which must end it. Screenshots are kept
+# when ImageMagick's `import` is installed.
+#
+# usage: tests/program/xvfb_window_test.sh [bin-folder] [output-folder]
+# Exit codes: 0 passed, 1 failed, 77 skipped (no xvfb-run or xdotool).
+set -u
+
+BIN=$(cd "${1:-build/bin}" && pwd) || exit 1
+OUT=${2:-$(mktemp -d)}
+mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
+
+for tool in xvfb-run xdotool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed"
+    exit 77
+  fi
+done
+if [ ! -x "$BIN/tesserix" ]; then
+  echo "failed: no program at $BIN/tesserix"
+  exit 1
+fi
+
+export TESSERIX_USER_DIR="$OUT/user"
+export TESSERIX_LOG="$OUT/tesserix.log"
+export BIN OUT
+mkdir -p "$TESSERIX_USER_DIR"
+rm -f "$TESSERIX_LOG"
+cp "$BIN/sample-target.jpg" "$OUT/first picture.jpg" 2>/dev/null || : >"$OUT/first picture.jpg"
+cp "$BIN/sample-target.jpg" "$OUT/second.jpg" 2>/dev/null || : >"$OUT/second.jpg"
+
+# The screen must be larger than 640 x 480 and in full colour, or the
+# program refuses to start.
+xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
+  shot() {
+    if command -v import >/dev/null 2>&1; then
+      import -window root "$OUT/$1.png" && echo "screenshot $OUT/$1.png"
+    fi
+  }
+  fail() { echo "failed: $*"; kill "$first" 2>/dev/null || true; exit 1; }
+
+  "$BIN/tesserix" "$OUT/first picture.jpg" 2>"$OUT/first.stderr" &
+  first=$!
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Tesserix" | head -n 1) ||
+    fail "no main window appeared"
+  echo "main window $window"
+  shot splash
+  grep -q "open target $OUT/first picture.jpg" "$TESSERIX_LOG" ||
+    fail "the first picture was not opened"
+  sleep 4  # the About splash closes after three seconds
+  shot home
+
+  # A relative name: the second start makes it absolute for the first.
+  code=0
+  ( cd "$OUT" && timeout 30 "$BIN/tesserix" -x second.jpg 2>"$OUT/second.stderr" ) || code=$?
+  [ "$code" -eq 0 ] || fail "the second start ended with $code"
+  grep -q "transfer name $OUT/second.jpg" "$TESSERIX_LOG" ||
+    fail "the first instance did not receive the second picture"
+  echo "second start handed over $OUT/second.jpg and ended with 0"
+  shot after-hand-over
+
+  # Real clicks: to the montage settings and back home.
+  click() {
+    xdotool mousemove --window "$window" "$1" "$2" sleep 0.2 click 1 sleep 0.5
+  }
+  click 584 184
+  grep -q "^screen 3" "$TESSERIX_LOG" || fail "a click did not reach the montage settings"
+  shot montage-settings
+  click 584 556
+  grep -q "^screen 0" "$TESSERIX_LOG" || fail "a click did not return home"
+  echo "clicks moved to the montage settings and back"
+
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  xdotool key --clearmodifiers ctrl+q
+  for i in $(seq 1 50); do
+    kill -0 "$first" 2>/dev/null || break
+    sleep 0.2
+  done
+  if kill -0 "$first" 2>/dev/null; then
+    fail "Ctrl+Q did not end the program"
+  fi
+  wait "$first" || fail "the program ended with $?"
+  grep -q "^closed" "$TESSERIX_LOG" || fail "the window did not close through its checks"
+  echo "Ctrl+Q ended the program"
+'
+status=$?
+echo "log: $TESSERIX_LOG"
+[ "$status" -eq 0 ] && echo "passed" || echo "failed ($status)"
+exit "$status"
