@@ -1,5 +1,6 @@
 #include "tools/skincomp/art.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -516,14 +517,21 @@ QImage Art::Picture(const PictureSource& picture) const {
   // A dark band carries the name.
   const QRectF band(0, h * 0.36, w, h * 0.28);
   p.fillRect(band, QColor(0x0D, 0x0D, 0x13, 225));
-  Mark(p, QRectF(w * 0.5 - h * 0.36, band.center().y() - h * 0.05, h * 0.1, h * 0.1));
   QFont font("DejaVu Sans");
   font.setPixelSize(int(h * 0.14));
   font.setBold(true);
   font.setHintingPreference(QFont::PreferNoHinting);
+  const QString name = QStringLiteral("Tesserix");
+  // The mark and the name side by side, a gap between them, centred as one.
+  const qreal mark = h * 0.1;
+  const qreal gap = h * 0.04;
+  const qreal nameWidth = QFontMetricsF(font).horizontalAdvance(name);
+  const qreal left = (w - (mark + gap + nameWidth)) / 2;
+  Mark(p, QRectF(left, band.center().y() - mark / 2, mark, mark));
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(band.adjusted(h * 0.1, 0, 0, 0), Qt::AlignCenter, QStringLiteral("Tesserix"));
+  p.drawText(QRectF(left + mark + gap, band.top(), nameWidth + gap, band.height()),
+             Qt::AlignVCenter | Qt::AlignLeft, name);
   p.fillRect(QRectF(0, band.bottom() - 3, w, 3), kAccent);
   return image;
 }
