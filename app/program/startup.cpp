@@ -10,6 +10,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/program/main_window.h"
+#include "app/program/montage_path.h"
 #include "app/program/program_log.h"
 #include "app/program/qt_notice_sink.h"
 #include "app/program/single_instance.h"
@@ -102,7 +103,9 @@ int RunProgram(int& argc, char** argv) {
   }
 
   Collections().LoadCollections();
-  MainWindow window;
+  MontagePath montagePath(Collections());
+  MainWindow window(montagePath.Hooks());
+  montagePath.Attach(window);
   sink->SetMainWindow(&window);
   QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                    [&window] { window.BringForward(); });

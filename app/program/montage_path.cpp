@@ -1,0 +1,99 @@
+#include "app/program/montage_path.h"
+
+#include "app/views/full_screen_view.h"
+#include "app/widgets/skin_panel_widget.h"
+#include "platform/notices.h"
+
+namespace tx {
+
+namespace {
+
+constexpr int kPictureArea = 100;
+constexpr int kHomeScreen = 0;
+constexpr int kShowTarget = 0;
+constexpr int kShowMontage = 1;
+// The choice group of the home screen's target / montage switch.
+constexpr int kShowPictureChoice = 1;
+
+}  // namespace
+
+MontagePath::MontagePath(CollectionRegistry& registry) : m_engine(registry) {}
+
+MontagePath::~MontagePath() = default;
+
+MainWindowHooks MontagePath::Hooks() {
+  MainWindowHooks hooks;
+  hooks.openTarget = [this](const std::filesystem::path& path) { return OpenTarget(path); };
+  hooks.showPicture = [this](int which) { ShowPicture(which); };
+  hooks.fullScreen = [this] { FullScreen(); };
+  hooks.screenChanged = [this](int from, int to) { ScreenChanged(from, to); };
+  hooks.isMontageUnsaved = [this] {
+    return m_engine.montagePresent() && m_engine.montageUnsaved();
+  };
+  return hooks;
+}
+
+void MontagePath::Attach(MainWindow& window) {
+  m_window = &window;
+}
+
+GlobalHandle MontagePath::ShownPicture() const {
+  if (m_showMontage && m_engine.montagePresent()) return m_engine.montage();
+  return m_engine.target();
+}
+
+bool MontagePath::OpenTarget(const std::filesystem::path& path) {
+  if (m_window == nullptr || !m_engine.OpenAsTarget(path)) return false;
+  // A new target drops the montage: the home screen shows the new picture.
+  m_showMontage = false;
+  Refresh();
+  return true;
+}
+
+void MontagePath::ShowPicture(int which) {
+  const bool wanted = which == kShowMontage;
+  if ((wanted && !m_engine.montagePresent()) || (!wanted && m_engine.target() == nullptr)) {
+    Beep();
+    // The click turned its choice on already; put the switch back to what
+    // is really shown.
+    if (m_window != nullptr) {
+      m_window->panel().panel().SetChoice(m_window->screen(), kShowPictureChoice,
+                                          m_showMontage ? kShowMontage : kShowTarget);
+    }
+    return;
+  }
+  m_showMontage = wanted;
+  Refresh();
+}
+
+void MontagePath::FullScreen() {
+  if (m_window == nullptr || ShownPicture() == nullptr ||
+      OpenFullScreenView(m_window, ShownPicture()) == nullptr) {
+    Beep();
+  }
+}
+
+void MontagePath::ScreenChanged(int, int to) {
+  // The montage window belongs to the home screen's picture area.
+  if (m_montageWindow) m_montageWindow->setVisible(to == kHomeScreen);
+  if (to == kHomeScreen) Refresh();
+}
+
+void MontagePath::Refresh() {
+  if (m_window == nullptr) return;
+  const GlobalHandle picture = ShownPicture();
+  if (picture == nullptr) {
+    if (m_montageWindow) m_montageWindow->hide();
+    return;
+  }
+  const ButtonRect area = m_window->panel().panel().GetButtonRect(kPictureArea);
+  const QRect box(area.left, area.top, area.Width(), area.Height());
+  m_montageWindow = ShowInMontageWindow(&m_window->panel(), picture, box);
+  if (m_montageWindow) m_montageWindow->setVisible(m_window->screen() == kHomeScreen);
+}
+
+void MontagePath::Beep() {
+  Notices()->Beep();
+}
+
+}  // namespace tx
