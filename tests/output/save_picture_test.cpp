@@ -166,8 +166,9 @@ TEST_F(SavePicture, FailedWritesSayWhyAndLeaveNoFile) {
     EXPECT_FALSE(result.reason.empty());
     ASSERT_EQ(m_notices->notices.size(), 1u);
     const auto& notice = m_notices->notices[0];
-    // The catalogue has no save-failure text here, so the plain form shows.
-    EXPECT_EQ(notice.text, c.path + ": " + result.reason);
+    // The catalogue's save-failure text names the file and the reason.
+    EXPECT_NE(notice.text.find(c.path), std::string::npos) << notice.text;
+    EXPECT_NE(notice.text.find(result.reason), std::string::npos) << notice.text;
     EXPECT_EQ(notice.title, ProgramName());
     EXPECT_EQ(notice.buttons, NoticeButtons::Ok);
   }
