@@ -98,6 +98,17 @@ bool MontageEngine::OpenAsTarget(const std::filesystem::path& path) {
   return LoadTargetPicture(nullptr, path);
 }
 
+bool MontageEngine::ReplaceTarget(PackedImage picture) {
+  if (!picture) return false;
+  m_target = std::move(picture);
+  m_targetModified = true;
+  // The montage was made from the old picture; with it gone there is no
+  // unsaved montage either.
+  m_montage.reset();
+  m_montageUnsaved = false;
+  return true;
+}
+
 bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& request,
                                   MontageObserver* observer) {
   m_refusal = CreateRefusal::None;

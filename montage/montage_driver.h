@@ -84,6 +84,12 @@ class MontageEngine {
   /// LoadTargetPicture for a picture chosen by the user or handed over: the
   /// path is kept as the current picture path.
   bool OpenAsTarget(const std::filesystem::path& path);
+  /// Makes `picture` (a cropped target) the target picture: the previous
+  /// target is freed, the target counts as modified and the montage is
+  /// dropped. A null picture changes nothing and answers false.
+  bool ReplaceTarget(PackedImage picture);
+  /// Whether the target has been changed (cropped) since it was loaded.
+  bool targetModified() const { return m_targetModified; }
 
   /// The Create command: refuses a caption font over 400 pixels (notice
   /// 9919), no selected collection (notice 9913), an output above

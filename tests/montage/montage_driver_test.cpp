@@ -161,6 +161,34 @@ TEST_F(MontageDriver, AnOutputAboveTheLimitIsRefusedBeforeWork) {
   EXPECT_EQ(m_engine->lastRefusal(), CreateRefusal::OutputTooLarge);
 }
 
+TEST_F(MontageDriver, ACroppedPictureReplacesTheTargetAndDropsTheMontage) {
+  Target(320, 240);
+  Collection("Grays", 16);
+  MontageRequest request;
+  request.settings.allowColor = 0;
+  ASSERT_TRUE(m_engine->CreateMontage(nullptr, request, nullptr));
+  ASSERT_TRUE(m_engine->montageUnsaved());
+  const GlobalHandle before = m_engine->target();
+
+  // Nothing to take: target, montage and flags stay.
+  EXPECT_FALSE(m_engine->ReplaceTarget(PackedImage()));
+  EXPECT_EQ(m_engine->target(), before);
+  EXPECT_TRUE(m_engine->montagePresent());
+  EXPECT_FALSE(m_engine->targetModified());
+
+  PackedImage cropped(CreatePackedImage(90, 120, 0x00336699, 0));
+  const GlobalHandle handle = cropped.get();
+  ASSERT_TRUE(m_engine->ReplaceTarget(std::move(cropped)));
+  EXPECT_EQ(m_engine->target(), handle);
+  EXPECT_TRUE(m_engine->targetModified());
+  EXPECT_FALSE(m_engine->montagePresent());
+  EXPECT_FALSE(m_engine->montageUnsaved());
+
+  // Loading a picture afresh clears the modified flag.
+  Target(64, 48);
+  EXPECT_FALSE(m_engine->targetModified());
+}
+
 TEST_F(MontageDriver, AMissingTargetFileIsRefusedWithItsPath) {
   EXPECT_FALSE(m_engine->LoadTargetPicture(nullptr, m_dir / "nowhere.jpg"));
   ASSERT_EQ(m_sink->notices.size(), 1u);
