@@ -1,5 +1,7 @@
 #include "app/program/montage_path.h"
 
+#include "app/program/save_command.h"
+#include "app/views/crop_preview.h"
 #include "app/views/full_screen_view.h"
 #include "app/widgets/skin_panel_widget.h"
 #include "platform/notices.h"
@@ -30,11 +32,27 @@ MainWindowHooks MontagePath::Hooks() {
   hooks.isMontageUnsaved = [this] {
     return m_engine.montagePresent() && m_engine.montageUnsaved();
   };
+  hooks.canEnterScreen = [this](int screen) {
+    return screen != kScreenCrop || (m_crop != nullptr && m_crop->CanEnter());
+  };
+  hooks.cropApply = [this] { return m_crop != nullptr && m_crop->Apply(); };
+  hooks.cropCancel = [this] {
+    if (m_crop != nullptr) m_crop->Cancel();
+  };
+  hooks.save = [this] { Save(); };
+  hooks.saveBeforeClose = [this] {
+    return m_window == nullptr || SaveBeforeClose(m_window, m_engine);
+  };
   return hooks;
 }
 
 void MontagePath::Attach(MainWindow& window) {
   m_window = &window;
+  m_crop = std::make_unique<CropScreen>(window, m_engine);
+  m_crop->Bind();
+  window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
+    if (m_crop != nullptr) m_crop->HandleListNotify(message, wParam, list);
+  });
 }
 
 GlobalHandle MontagePath::ShownPicture() const {
@@ -73,10 +91,25 @@ void MontagePath::FullScreen() {
   }
 }
 
-void MontagePath::ScreenChanged(int, int to) {
+void MontagePath::ScreenChanged(int from, int to) {
+  if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
   // The montage window belongs to the home screen's picture area.
   if (m_montageWindow) m_montageWindow->setVisible(to == kHomeScreen);
   if (to == kHomeScreen) Refresh();
+}
+
+void MontagePath::Save() {
+  if (m_window == nullptr) return;
+  // On the crop screen Save writes the picture as it would be cropped.
+  if (m_window->screen() == kScreenCrop) {
+    SaveCroppedPicture([this](GlobalHandle cropped) {
+      return SaveShownPicture(m_window, m_engine, cropped).has_value();
+    });
+    return;
+  }
+  if (const auto title = SaveShownPicture(m_window, m_engine, ShownPicture())) {
+    if (m_montageWindow) m_montageWindow->SetSavedPath(QString::fromStdString(*title));
+  }
 }
 
 void MontagePath::Refresh() {

@@ -2,11 +2,14 @@
 // What connects the main window's screens to the montage engine: the
 // target picture opened from the command line, a hand-over or a drop and
 // shown in the montage window on the home screen, the switch between the
-// target and the montage, and the full-screen view of what is shown.
-// Create, the crop screen's commands and saving are connected next.
+// target and the montage, the full-screen view of what is shown, the crop
+// screen, Save and the save before closing. Create is connected next.
 
 #include <QtCore/QPointer>
 
+#include <memory>
+
+#include "app/program/crop_screen.h"
 #include "app/program/main_window.h"
 #include "app/views/montage_window.h"
 #include "montage/montage_driver.h"
@@ -33,12 +36,14 @@ class MontagePath {
   GlobalHandle ShownPicture() const;
   bool montageShown() const { return m_showMontage; }
   MontageWindow* montageWindow() const { return m_montageWindow.data(); }
+  CropScreen* cropScreen() const { return m_crop.get(); }
 
  private:
   bool OpenTarget(const std::filesystem::path& path);
   void ShowPicture(int which);
   void FullScreen();
   void ScreenChanged(int from, int to);
+  void Save();
   // Shows the shown picture in the montage window over the current screen's
   // picture area.
   void Refresh();
@@ -47,6 +52,7 @@ class MontagePath {
   MontageEngine m_engine;
   MainWindow* m_window = nullptr;
   QPointer<MontageWindow> m_montageWindow;
+  std::unique_ptr<CropScreen> m_crop;
   bool m_showMontage = false;
 };
 

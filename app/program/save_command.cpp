@@ -1,0 +1,63 @@
+#include "app/program/save_command.h"
+
+#include <QtGui/QCursor>
+#include <QtGui/QGuiApplication>
+
+#include "app/program/save_dialog.h"
+#include "montage/montage_driver.h"
+#include "output/save_picture.h"
+#include "platform/notices.h"
+
+namespace tx {
+namespace {
+
+// The wait cursor for as long as the file is being written.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+SaveResult WritePicture(GlobalHandle picture, const std::string& path) {
+  WaitCursor wait;
+  return SavePictureToFile(picture, path, CurrentSaveOptions());
+}
+
+}  // namespace
+
+std::optional<std::string> SaveShownPicture(QWidget* owner, MontageEngine& engine,
+                                            GlobalHandle shownPicture,
+                                            const std::filesystem::path& defaultFolder) {
+  if (!engine.target()) {
+    Notices()->Beep();
+    return std::nullopt;
+  }
+  GlobalHandle picture = shownPicture;
+  if (!picture) picture = engine.montagePresent() ? engine.montage() : engine.target();
+  const bool montageSaved = engine.montagePresent() && picture == engine.montage();
+
+  const std::optional<std::string> path = AskSaveFileName(owner, defaultFolder);
+  if (!path) return std::nullopt;
+  const SaveResult result = WritePicture(picture, *path);
+  const AfterSave after = StepsAfterSave(result, *path, montageSaved);
+  if (after.clearMontageUnsaved) engine.MarkMontageSaved();
+  // The engine keeps the target's modified flag for the crop screen and has
+  // no call to clear it yet; the album hand-over has no album list yet.
+  if (!after.changeTitle) return std::nullopt;
+  return after.title;
+}
+
+bool SaveBeforeClose(QWidget* owner, MontageEngine& engine,
+                     const std::filesystem::path& defaultFolder) {
+  if (!engine.montagePresent()) return true;  // nothing left to lose
+  const std::optional<std::string> path = AskSaveFileName(owner, defaultFolder);
+  if (!path) return false;
+  const SaveResult result = WritePicture(engine.montage(), *path);
+  const AfterSave after = StepsAfterSave(result, *path, true);
+  if (after.clearMontageUnsaved) engine.MarkMontageSaved();
+  return result.saved();
+}
+
+}  // namespace tx
