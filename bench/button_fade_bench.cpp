@@ -73,7 +73,7 @@ BENCHMARK(BM_FadeFrameOfOneButton);
 // From the pointer reaching a home-screen button to the end of its fade.
 void BM_WholeCrossFade(benchmark::State& state) {
   PumpedHost host;
-  std::vector<std::vector<ButtonRecord>> screens{MakeRecords(MainScreenSpec(0))};
+  std::vector<std::vector<ButtonRecord>> screens{MakeRecords(MainScreenLayout(0))};
   ButtonPanel panel(host, ProgramDir() / "ui" / "button.800", std::move(screens), {});
   panel.SetScreen(0);
   ButtonGroup* group = panel.main();

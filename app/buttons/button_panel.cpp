@@ -6,23 +6,23 @@
 
 namespace tx {
 
-std::vector<ButtonRecord> MakeRecords(const ScreenSpec& screen) {
+std::vector<ButtonRecord> MakeRecords(const ScreenLayout& screen) {
   std::vector<ButtonRecord> records;
   records.reserve(screen.buttons.size());
-  for (const ButtonSpec& spec : screen.buttons) {
-    const std::string command = spec.command ? spec.command : "";
+  for (const ButtonLayout& entry : screen.buttons) {
+    const std::string command = entry.command ? entry.command : "";
     // A record without handler and type ends the screen's list.
-    if (command.empty() && spec.type == 0) break;
+    if (command.empty() && entry.type == 0) break;
     ButtonRecord r;
     r.command = command;
-    r.argument = spec.argument;
-    r.controlId = spec.controlId;
-    r.tipId = spec.tipId;
-    r.type = spec.type;
-    r.choiceGroup = spec.choiceGroup;
-    r.on = spec.on;
-    r.help = spec.help;
-    r.labelId = spec.labelId;
+    r.argument = entry.argument;
+    r.controlId = entry.controlId;
+    r.tipId = entry.tipId;
+    r.type = entry.type;
+    r.choiceGroup = entry.choiceGroup;
+    r.on = entry.on;
+    r.help = entry.help;
+    r.labelId = entry.labelId;
     // The rectangle stays zero: the skin places the button when the screen loads.
     records.push_back(std::move(r));
   }

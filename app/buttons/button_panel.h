@@ -13,7 +13,7 @@
 namespace tx {
 
 /// Records of a screen as the table gives them (rectangles zero, no pictures).
-std::vector<ButtonRecord> MakeRecords(const ScreenSpec& screen);
+std::vector<ButtonRecord> MakeRecords(const ScreenLayout& screen);
 
 class ButtonPanel {
  public:

@@ -28,13 +28,13 @@ struct ButtonRect {
 };
 
 // Record types.
-inline constexpr int kButtonArea = 2;         // looked up by control id; no clicks without a handler
-inline constexpr int kButtonPush = 3;         // push button; with a choice group a choice or toggle
-inline constexpr int kButtonArrow = 4;        // arrow with auto-repeat
-inline constexpr int kButtonSpin = 5;         // spin button of a slider, auto-repeat
-inline constexpr int kButtonSliderRange = 6;  // slider range holder / thumb
-inline constexpr int kButtonSliderTrack = 7;  // slider track
-inline constexpr int kButtonListRow = 150;    // list row: press, move, release, double click
+inline constexpr int kButtonArea = 2;   // looked up by control id; no clicks without a handler
+inline constexpr int kButtonPush = 3;   // push button; with a choice group a choice or toggle
+inline constexpr int kButtonArrow = 4;  // arrow with auto-repeat
+inline constexpr int kButtonSpin = 5;   // spin button of a slider, auto-repeat
+inline constexpr int kButtonSliderRange = 6;    // slider range holder / thumb
+inline constexpr int kButtonSliderTrack = 7;    // slider track
+inline constexpr int kButtonListRow = 150;      // list row: press, move, release, double click
 inline constexpr int kButtonListRowPart = 160;  // part of a row: acts for index + argument
 
 // Values of the `on` field besides 0 and 1.

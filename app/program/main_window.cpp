@@ -206,7 +206,7 @@ bool MainWindow::GoToScreen(int target) {
 
 int MainWindow::ScreenHelpTopic() const {
   const int n = m_panel->screen();
-  return n >= 0 && n < kScreenCount ? MainScreenSpec(n).helpTopic : 0;
+  return n >= 0 && n < kScreenCount ? MainScreenLayout(n).helpTopic : 0;
 }
 
 int MainWindow::HelpTopicAt(QPoint at) const {

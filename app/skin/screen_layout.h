@@ -12,7 +12,7 @@
 
 namespace tx {
 
-struct ButtonSpec {
+struct ButtonLayout {
   /// Handler name ("" none).
   const char* command;
   std::int32_t argument;
@@ -38,25 +38,25 @@ enum TextRole : std::int32_t {
 /// Alignment of a text in its rectangle.
 enum TextAlign : std::int32_t { kAlignLeft = 0, kAlignCenter = 1, kAlignRight = 2 };
 
-struct TextSpec {
+struct TextLayout {
   std::int32_t stringId;
   std::int32_t left, top, right, bottom;
   std::int32_t role;
   std::int32_t align;
 };
 
-struct ScreenSpec {
+struct ScreenLayout {
   int number;
   int helpTopic;
-  std::span<const ButtonSpec> buttons;
-  std::span<const TextSpec> texts;
+  std::span<const ButtonLayout> buttons;
+  std::span<const TextLayout> texts;
 };
 
 inline constexpr int kScreenCount = 8;
 
 /// Screens 0 to 7 of the main window (skin "ui/button.800", group = screen).
-const ScreenSpec& MainScreenSpec(int screen);
+const ScreenLayout& MainScreenLayout(int screen);
 /// The full-screen view's control bar (skin "ui/detail.dta", group 0).
-const ScreenSpec& DetailBarSpec();
+const ScreenLayout& DetailBarLayout();
 
 }  // namespace tx

@@ -72,14 +72,14 @@ PanelSkin MainPanelSkin() {
   PanelSkin skin;
   skin.skinFile = std::filesystem::path("ui") / "button.800";
   for (int n = 0; n < kScreenCount; ++n)
-    skin.screens.push_back(&MainScreenSpec(n));
+    skin.screens.push_back(&MainScreenLayout(n));
   return skin;
 }
 
 PanelSkin DetailBarSkin() {
   PanelSkin skin;
   skin.skinFile = std::filesystem::path("ui") / "detail.dta";
-  skin.screens.push_back(&DetailBarSpec());
+  skin.screens.push_back(&DetailBarLayout());
   return skin;
 }
 
@@ -101,8 +101,8 @@ SkinPanelWidget::SkinPanelWidget(QWidget* parent, PanelSkin skin,
   m_clickSound = std::make_unique<ClickSound>(m_programFolder);
 
   std::vector<std::vector<ButtonRecord>> screens;
-  for (const ScreenSpec* spec : m_skin.screens)
-    screens.push_back(MakeRecords(*spec));
+  for (const ScreenLayout* layout : m_skin.screens)
+    screens.push_back(MakeRecords(*layout));
   m_panel = std::make_unique<ButtonPanel>(*this, m_programFolder / m_skin.skinFile,
                                           std::move(screens), options);
   m_lists =
@@ -342,7 +342,7 @@ void SkinPanelWidget::PaintWords(QPainter& painter, const ButtonGroup& group) {
   const int n = m_panel->screen();
   if (n < 0 || n >= int(m_skin.screens.size())) return;
   // The words the screen places itself: headings, labels, the title.
-  for (const TextSpec& text : m_skin.screens[std::size_t(n)]->texts) {
+  for (const TextLayout& text : m_skin.screens[std::size_t(n)]->texts) {
     const QString words = CatalogueText(text.stringId);
     if (words.isEmpty()) continue;
     const QRect box(text.left, text.top, text.right - text.left, text.bottom - text.top);

@@ -37,7 +37,7 @@ inline constexpr ButtonRect kStatusLineRect{16, 572, 536, 594};
 /// folder) and the table of each of its screens.
 struct PanelSkin {
   std::filesystem::path skinFile;
-  std::vector<const ScreenSpec*> screens;
+  std::vector<const ScreenLayout*> screens;
 };
 /// The main window's eight screens on "ui/button.800".
 PanelSkin MainPanelSkin();

@@ -153,13 +153,13 @@ TEST_F(ButtonPanelTest, AHandlerMayReplaceTheScreenItWasCalledFrom) {
 }
 
 TEST(MakeRecordsTest, CopiesTheTableUpToItsEnd) {
-  const ButtonSpec buttons[] = {
+  const ButtonLayout buttons[] = {
       {"showPicture", 1, 100, 6500, kButtonPush, 2, 1, 207, 6600, 5, 6, 7, 8},
       {nullptr, 0, -1, -1, kButtonArea, 0, 0, 0, 0, 0, 0, 0, 0},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // ends the list
       {"after", 0, 0, 0, kButtonPush, 0, 0, 0, 0, 0, 0, 0, 0},
   };
-  const ScreenSpec screen{3, 500, buttons, {}};
+  const ScreenLayout screen{3, 500, buttons, {}};
   const std::vector<ButtonRecord> records = MakeRecords(screen);
   ASSERT_EQ(records.size(), 2u);
   const ButtonRecord& r = records[0];

@@ -47,7 +47,7 @@ fs::path SkinSourceDir() {
 
 struct Table {
   std::string name;
-  const ScreenSpec* spec;
+  const ScreenLayout* layout;
   fs::path skin;
   int group;
 };
@@ -55,16 +55,16 @@ struct Table {
 std::vector<Table> AllTables() {
   std::vector<Table> tables;
   for (int n = 0; n < kScreenCount; ++n)
-    tables.push_back({"screen " + std::to_string(n), &MainScreenSpec(n), kUi / "button.800", n});
-  tables.push_back({"detail bar", &DetailBarSpec(), kUi / "detail.dta", 0});
+    tables.push_back({"screen " + std::to_string(n), &MainScreenLayout(n), kUi / "button.800", n});
+  tables.push_back({"detail bar", &DetailBarLayout(), kUi / "detail.dta", 0});
   return tables;
 }
 
-ButtonRect RectOf(const ButtonSpec& b) {
+ButtonRect RectOf(const ButtonLayout& b) {
   return {b.left, b.top, b.right, b.bottom};
 }
 
-const ButtonSpec* FindId(const ScreenSpec& s, int controlId) {
+const ButtonLayout* FindId(const ScreenLayout& s, int controlId) {
   for (const auto& b : s.buttons) {
     if (b.controlId == controlId) return &b;
   }
@@ -83,13 +83,13 @@ TEST(ScreenTables, EveryRecordSitsWhereItsSkinButtonIs) {
     SkinGroup group;
     std::string why;
     ASSERT_TRUE(ReadSkinGroup(t.skin, t.group, group, why)) << why;
-    const auto& records = t.spec->buttons;
+    const auto& records = t.layout->buttons;
     ASSERT_FALSE(records.empty());
     ASSERT_GE(group.buttons.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
       SCOPED_TRACE("record " + std::to_string(i) + " " + records[i].command);
       const SkinButton& button = group.buttons[i];
-      const ButtonSpec& record = records[i];
+      const ButtonLayout& record = records[i];
       ASSERT_TRUE(button.hasPosition);
       const auto& f = button.fields;
       EXPECT_EQ(RectOf(record), (ButtonRect{f.x, f.y, f.x + f.width, f.y + f.height}));
@@ -119,10 +119,10 @@ TEST(ScreenTables, EveryRecordSitsWhereItsSkinButtonIs) {
 TEST(ScreenTables, SlidersFindTheirRangeRecords) {
   int sliders = 0;
   for (const auto& t : AllTables()) {
-    const auto& records = t.spec->buttons;
+    const auto& records = t.layout->buttons;
     for (const auto& spin : records) {
       if (spin.type != kTypeSpin) continue;
-      const bool found = std::any_of(records.begin(), records.end(), [&](const ButtonSpec& r) {
+      const bool found = std::any_of(records.begin(), records.end(), [&](const ButtonLayout& r) {
         return r.type == kTypeRange && std::string(r.command) == spin.command &&
                ArgLow(r.argument) == ArgLow(spin.argument);
       });
@@ -143,9 +143,9 @@ TEST(ScreenTables, SlidersFindTheirRangeRecords) {
 // so no tip may name a record of its own screen by accident.
 TEST(ScreenTables, NoTipNamesAnotherRecord) {
   for (const auto& t : AllTables()) {
-    for (const auto& b : t.spec->buttons) {
+    for (const auto& b : t.layout->buttons) {
       if (b.tipId <= 0) continue;
-      EXPECT_EQ(FindId(*t.spec, b.tipId), nullptr) << t.name << ": " << b.command;
+      EXPECT_EQ(FindId(*t.layout, b.tipId), nullptr) << t.name << ": " << b.command;
     }
   }
 }
@@ -160,7 +160,7 @@ TEST(ScreenTables, BackgroundsAndPicturesLoad) {
   PackedImage bar(LoadBackground(BackgroundPath(kUi / "detail.dta", 0, false)));
   ASSERT_TRUE(bar);
   const auto [barWidth, barHeight] = PictureSize(bar.get());
-  for (const auto& b : DetailBarSpec().buttons) {
+  for (const auto& b : DetailBarLayout().buttons) {
     EXPECT_LE(b.right, barWidth);
     EXPECT_LE(b.bottom, barHeight);
   }
@@ -183,10 +183,10 @@ TEST(ScreenTables, WindowButtonsCloseEveryScreenInOrder) {
       {{"Help", 190}, {"Minimize", 190}, {"Exit", 190}, {"About", 0}}};
   for (int n = 0; n < kScreenCount; ++n) {
     SCOPED_TRACE(n);
-    const auto& records = MainScreenSpec(n).buttons;
+    const auto& records = MainScreenLayout(n).buttons;
     ASSERT_GE(records.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {
-      const ButtonSpec& b = records[records.size() - 4 + k];
+      const ButtonLayout& b = records[records.size() - 4 + k];
       EXPECT_STREQ(b.command, expected[k].first);
       EXPECT_EQ(b.help, expected[k].second);
       EXPECT_EQ(b.right - b.left, 28);
@@ -199,20 +199,20 @@ TEST(ScreenTables, WindowButtonsCloseEveryScreenInOrder) {
 TEST(ScreenTables, ScreensHaveTheirFixedAreasAndTopics) {
   const int topics[kScreenCount] = {200, 300, 400, 500, 600, 700, 206, 2000};
   for (int n = 0; n < kScreenCount; ++n) {
-    EXPECT_EQ(MainScreenSpec(n).number, n);
-    EXPECT_EQ(MainScreenSpec(n).helpTopic, topics[n]);
-    const ButtonSpec* view = FindId(MainScreenSpec(n), 100);
+    EXPECT_EQ(MainScreenLayout(n).number, n);
+    EXPECT_EQ(MainScreenLayout(n).helpTopic, topics[n]);
+    const ButtonLayout* view = FindId(MainScreenLayout(n), 100);
     ASSERT_NE(view, nullptr) << "screen " << n << " lacks area 100";
     EXPECT_EQ(view->type, kTypeArea);
   }
-  const ScreenSpec& montage = MainScreenSpec(3);
+  const ScreenLayout& montage = MainScreenLayout(3);
   for (int id : {125, 129, 132, 143})
     EXPECT_NE(FindId(montage, id), nullptr) << id;
-  EXPECT_NE(FindId(MainScreenSpec(7), 180), nullptr);
+  EXPECT_NE(FindId(MainScreenLayout(7), 180), nullptr);
 
   // The print screen draws its numbers and labels at fixed points.
-  const ScreenSpec& print = MainScreenSpec(5);
-  const ButtonSpec* preview = FindId(print, 100);
+  const ScreenLayout& print = MainScreenLayout(5);
+  const ButtonLayout* preview = FindId(print, 100);
   EXPECT_GE(preview->right - preview->left, 510);
   EXPECT_GE(preview->bottom - preview->top, 510);
   const std::map<int, ButtonRect> fixed = {{163, {570, 124, 726, 143}},
@@ -220,7 +220,7 @@ TEST(ScreenTables, ScreensHaveTheirFixedAreasAndTopics) {
                                            {165, {572, 246, 746, 266}},
                                            {166, {644, 300, 682, 336}}};
   for (const auto& [id, rect] : fixed) {
-    const ButtonSpec* area = FindId(print, id);
+    const ButtonLayout* area = FindId(print, id);
     ASSERT_NE(area, nullptr) << id;
     EXPECT_EQ(RectOf(*area), rect) << id;
   }
@@ -236,8 +236,8 @@ TEST(ScreenTables, ScreensHaveTheirFixedAreasAndTopics) {
   EXPECT_EQ(black[0] | black[1] | black[2], 0);
 
   // An unknown screen is empty rather than undefined.
-  EXPECT_TRUE(MainScreenSpec(kScreenCount).buttons.empty());
-  EXPECT_TRUE(MainScreenSpec(-1).buttons.empty());
+  EXPECT_TRUE(MainScreenLayout(kScreenCount).buttons.empty());
+  EXPECT_TRUE(MainScreenLayout(-1).buttons.empty());
 }
 
 TEST(ScreenTables, EveryWordIsInBothLanguages) {
@@ -252,7 +252,7 @@ TEST(ScreenTables, EveryWordIsInBothLanguages) {
     };
     for (const auto& t : AllTables()) {
       SCOPED_TRACE(t.name);
-      for (const auto& b : t.spec->buttons) {
+      for (const auto& b : t.layout->buttons) {
         if (b.type != kTypeArea) {
           EXPECT_TRUE(has(b.tipId)) << b.command << " tip " << b.tipId;
         }
@@ -260,17 +260,17 @@ TEST(ScreenTables, EveryWordIsInBothLanguages) {
           EXPECT_TRUE(has(b.labelId)) << b.command << " label " << b.labelId;
         }
       }
-      for (const auto& text : t.spec->texts)
+      for (const auto& text : t.layout->texts)
         EXPECT_TRUE(has(text.stringId)) << text.stringId;
     }
   }
   // Each screen names itself and the product in its title strip.
   for (int n = 0; n < kScreenCount; ++n) {
-    const auto& texts = MainScreenSpec(n).texts;
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const TextSpec& t) {
+    const auto& texts = MainScreenLayout(n).texts;
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const TextLayout& t) {
       return t.role == kTextTitle && t.stringId == kProductNameId && t.bottom <= kTitleStripBottom;
     })) << n;
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const TextSpec& t) {
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const TextLayout& t) {
       return t.role == kTextHeading;
     })) << n;
   }
@@ -322,7 +322,7 @@ TEST(ScreenTables, ListSkinsFitTheirBackgroundsAndAreas) {
     }
     for (const auto& place : kListPlaces) {
       if (place.listId != d.id) continue;
-      const ButtonSpec* area = FindId(MainScreenSpec(place.screen), place.controlId);
+      const ButtonLayout* area = FindId(MainScreenLayout(place.screen), place.controlId);
       ASSERT_NE(area, nullptr);
       EXPECT_EQ(width, area->right - area->left);
       EXPECT_EQ(height, area->bottom - area->top);

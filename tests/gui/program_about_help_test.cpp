@@ -64,11 +64,11 @@ TEST(ProgramHelp, EveryTopicTheScreensNameHasAnAnchorInBothLanguages) {
     const QString html = QString::fromUtf8(file.readAll());
     std::vector<int> topics{kHelpWindowButtons};
     for (int n = 0; n < kScreenCount; ++n) {
-      topics.push_back(MainScreenSpec(n).helpTopic);
-      for (const ButtonSpec& button : MainScreenSpec(n).buttons)
+      topics.push_back(MainScreenLayout(n).helpTopic);
+      for (const ButtonLayout& button : MainScreenLayout(n).buttons)
         if (button.help != 0) topics.push_back(button.help);
     }
-    topics.push_back(DetailBarSpec().helpTopic);
+    topics.push_back(DetailBarLayout().helpTopic);
     for (int topic : topics) {
       EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(topic)))
           << library << " lacks topic " << topic;

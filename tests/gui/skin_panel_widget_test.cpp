@@ -108,8 +108,8 @@ TEST_F(SkinPanelTest, EveryScreenLoadsWithItsButtonsAndPictureArea) {
     EXPECT_NE(group->Background(), nullptr) << "screen " << n;
     EXPECT_FALSE(group->DrawItems().empty()) << "screen " << n;
     bool hasPictureArea = false;
-    for (const ButtonSpec& spec : MainScreenSpec(n).buttons) {
-      hasPictureArea = hasPictureArea || spec.controlId == kPictureArea;
+    for (const ButtonLayout& entry : MainScreenLayout(n).buttons) {
+      hasPictureArea = hasPictureArea || entry.controlId == kPictureArea;
     }
     EXPECT_EQ(!widget->panel().GetButtonRect(kPictureArea).IsEmpty(), hasPictureArea)
         << "screen " << n;

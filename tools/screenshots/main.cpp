@@ -269,9 +269,9 @@ bool RunLive(QApplication& app, const fs::path& program, const fs::path& out, in
   SkinPanelWidget widget(nullptr, tx::MainPanelSkin(), program);
   widget.setWindowTitle(QStringLiteral("Tesserix"));
   for (int n = 0; n < tx::kScreenCount; ++n) {
-    for (const tx::ButtonSpec& spec : tx::MainScreenSpec(n).buttons) {
-      if (spec.command == nullptr || *spec.command == '\0') continue;
-      const std::string command = spec.command;
+    for (const tx::ButtonLayout& entry : tx::MainScreenLayout(n).buttons) {
+      if (entry.command == nullptr || *entry.command == '\0') continue;
+      const std::string command = entry.command;
       widget.BindHandler(command, [command](const tx::ButtonCall& call) {
         std::printf("clicked %s %d\n", command.c_str(), int(tx::ArgLow(call.argument)));
         std::fflush(stdout);

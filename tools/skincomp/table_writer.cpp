@@ -33,7 +33,7 @@ const char* AlignName(TextAlignSource align) {
 
 void WriteScreen(std::ostringstream& out, const ScreenSource& s, const std::string& prefix) {
   out << "// " << s.place.file << "\n";
-  out << "constexpr ButtonSpec " << prefix << "Buttons[] = {\n";
+  out << "constexpr ButtonLayout " << prefix << "Buttons[] = {\n";
   for (const auto& r : s.records) {
     out << "    {\"" << r.command << "\", Arg(" << r.argLow << ", " << r.argHigh << "), "
         << r.controlId << ", " << r.tipId << ", " << r.type << ", " << r.choiceGroup << ", " << r.on
@@ -42,7 +42,7 @@ void WriteScreen(std::ostringstream& out, const ScreenSource& s, const std::stri
   }
   out << "};\n";
   if (!s.texts.empty()) {
-    out << "constexpr TextSpec " << prefix << "Texts[] = {\n";
+    out << "constexpr TextLayout " << prefix << "Texts[] = {\n";
     for (const auto& t : s.texts) {
       out << "    {" << t.stringId << ", " << t.rect.x << ", " << t.rect.y << ", " << t.rect.right()
           << ", " << t.rect.bottom() << ", " << RoleName(t.role) << ", " << AlignName(t.align)
@@ -53,7 +53,7 @@ void WriteScreen(std::ostringstream& out, const ScreenSource& s, const std::stri
   out << "\n";
 }
 
-std::string Spec(const ScreenSource& s, const std::string& prefix) {
+std::string LayoutLiteral(const ScreenSource& s, const std::string& prefix) {
   std::ostringstream out;
   // The bar is group 0 of its own skin file.
   out << "{" << (s.number < 0 ? 0 : s.number) << ", " << s.help << ", " << prefix << "Buttons, ";
@@ -82,20 +82,21 @@ std::string ScreenTablesSource(const SkinSource& source) {
     WriteScreen(out, *source.MainScreen(n), "kScreen" + std::to_string(n));
   WriteScreen(out, *source.DetailBar(), "kDetailBar");
 
-  out << "const ScreenSpec kScreens[kScreenCount] = {\n";
+  out << "const ScreenLayout kScreens[kScreenCount] = {\n";
   for (int n = 0; n < kMainScreens; ++n)
-    out << "    " << Spec(*source.MainScreen(n), "kScreen" + std::to_string(n)) << ",\n";
+    out << "    " << LayoutLiteral(*source.MainScreen(n), "kScreen" + std::to_string(n)) << ",\n";
   out << "};\n"
-      << "const ScreenSpec kDetailBarSpec = " << Spec(*source.DetailBar(), "kDetailBar") << ";\n"
+      << "const ScreenLayout kDetailBarLayout = "
+      << LayoutLiteral(*source.DetailBar(), "kDetailBar") << ";\n"
       << "// What an unknown screen number gets: no buttons, no words.\n"
-         "const ScreenSpec kNoScreen = {-1, 0, {}, {}};\n\n"
+         "const ScreenLayout kNoScreen = {-1, 0, {}, {}};\n\n"
          "}  // namespace\n\n"
-         "const ScreenSpec& MainScreenSpec(int screen) {\n"
+         "const ScreenLayout& MainScreenLayout(int screen) {\n"
          "  if (screen < 0 || screen >= kScreenCount) return kNoScreen;\n"
          "  return kScreens[screen];\n"
          "}\n\n"
-         "const ScreenSpec& DetailBarSpec() {\n"
-         "  return kDetailBarSpec;\n"
+         "const ScreenLayout& DetailBarLayout() {\n"
+         "  return kDetailBarLayout;\n"
          "}\n\n"
          "}  // namespace tx\n";
   return out.str();

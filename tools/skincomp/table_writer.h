@@ -7,7 +7,7 @@
 
 namespace tx::skincomp {
 
-/// The definitions of MainScreenSpec and DetailBarSpec for `source`; each
+/// The definitions of MainScreenLayout and DetailBarLayout for `source`; each
 /// button's rectangle is where the skin files place it.
 std::string ScreenTablesSource(const SkinSource& source);
 
