@@ -18,15 +18,10 @@ namespace tx {
 
 namespace {
 
-// The crop screen's picture area and the ratio field's words.
-constexpr int kCropPictureArea = 100;
+// The ratio field's words.
 constexpr int kRatioFieldArea = 151;
 // Room left of the words inside the field.
 constexpr int kRatioTextIndent = 2;
-
-QRect ToQRect(const ButtonRect& rect) {
-  return QRect(rect.left, rect.top, rect.Width(), rect.Height());
-}
 
 // A slider's new value, from the high half of its handler's argument; kept
 // within the slider's range whatever the caller sends.
@@ -134,7 +129,7 @@ QString CropScreen::ratioText() const {
 
 void CropScreen::Open() {
   SkinPanelWidget& panel = m_window.panel();
-  const QRect area = ToQRect(panel.panel().GetButtonRect(kCropPictureArea));
+  const QRect area = ToQRect(panel.panel().GetButtonRect(kPictureViewArea));
   if (!OpenCropPreview(&panel, area, m_engine.target())) {
     Beep();
     return;

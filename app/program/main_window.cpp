@@ -37,8 +37,6 @@ namespace {
 /// The program's icon in the resource library.
 constexpr unsigned kIconProgram = 3009;
 
-// Home's choice of the picture shown.
-constexpr int kShowTarget = 0;
 // The collection button of the montage settings: photos (0) or video (1).
 constexpr int kCollectionsFromVideo = 1;
 
@@ -147,7 +145,7 @@ void MainWindow::BindHomeButtons() {
       Beep();
       return;
     }
-    m_hooks.showPicture(ArgLow(call.argument) == kShowTarget ? 0 : 1);
+    m_hooks.showPicture(ArgLow(call.argument) == kShowTarget ? kShowTarget : kShowMontage);
   });
   m_panel->BindHandler("FullScreen", [this](const ButtonCall&) {
     if (m_hooks.fullScreen) {

@@ -36,6 +36,9 @@ inline constexpr int kScreenMyCollection = 4;
 inline constexpr int kScreenPrint = 5;
 inline constexpr int kScreenWebPage = 6;
 inline constexpr int kScreenVideo = 7;
+/// The home screen's switch of the picture shown (its buttons' arguments).
+inline constexpr int kShowTarget = 0;
+inline constexpr int kShowMontage = 1;
 
 // Commands of the main window besides the accelerators'.
 inline constexpr int kCmdHelpOfPlace = 220;  // the pop-up menu's item

@@ -10,10 +10,6 @@ namespace tx {
 
 namespace {
 
-constexpr int kPictureArea = 100;
-constexpr int kHomeScreen = 0;
-constexpr int kShowTarget = 0;
-constexpr int kShowMontage = 1;
 // The choice group of the home screen's target / montage switch.
 constexpr int kShowPictureChoice = 1;
 
@@ -94,8 +90,8 @@ void MontagePath::FullScreen() {
 void MontagePath::ScreenChanged(int from, int to) {
   if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
   // The montage window belongs to the home screen's picture area.
-  if (m_montageWindow) m_montageWindow->setVisible(to == kHomeScreen);
-  if (to == kHomeScreen) Refresh();
+  if (m_montageWindow) m_montageWindow->setVisible(to == kScreenHome);
+  if (to == kScreenHome) Refresh();
 }
 
 void MontagePath::Save() {
@@ -119,10 +115,9 @@ void MontagePath::Refresh() {
     if (m_montageWindow) m_montageWindow->hide();
     return;
   }
-  const ButtonRect area = m_window->panel().panel().GetButtonRect(kPictureArea);
-  const QRect box(area.left, area.top, area.Width(), area.Height());
-  m_montageWindow = ShowInMontageWindow(&m_window->panel(), picture, box);
-  if (m_montageWindow) m_montageWindow->setVisible(m_window->screen() == kHomeScreen);
+  const ButtonRect area = m_window->panel().panel().GetButtonRect(kPictureViewArea);
+  m_montageWindow = ShowInMontageWindow(&m_window->panel(), picture, ToQRect(area));
+  if (m_montageWindow) m_montageWindow->setVisible(m_window->screen() == kScreenHome);
 }
 
 void MontagePath::Beep() {

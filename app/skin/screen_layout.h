@@ -54,6 +54,10 @@ struct ScreenLayout {
 
 inline constexpr int kScreenCount = 8;
 
+/// Control id of the picture view area: where the montage window, the crop
+/// preview and the print preview go, and the full-screen bar's navigator.
+inline constexpr int kPictureViewArea = 100;
+
 /// Screens 0 to 7 of the main window (skin "ui/button.800", group = screen).
 const ScreenLayout& MainScreenLayout(int screen);
 /// The full-screen view's control bar (skin "ui/detail.dta", group 0).

@@ -24,8 +24,6 @@ inline constexpr int kCmdViewClose = 40008;
 inline constexpr int kViewCursorHand = 3001;
 inline constexpr int kViewCursorArrow = 0;
 
-/// Control id of the navigator's area on the control bar.
-inline constexpr int kNavigatorAreaId = 100;
 
 /// Where the control bar of size (barWidth, barHeight) stands on a screen of
 /// size (screenWidth, screenHeight): centred horizontally, its bottom on the

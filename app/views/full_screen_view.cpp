@@ -37,10 +37,6 @@ GlobalHandle ScaledCopy(GlobalHandle picture, int width, int height) {
   return FitImageForDisplay(picture, width, height, false, false);
 }
 
-QRect ToQRect(const ButtonRect& r) {
-  return QRect(r.left, r.top, r.Width(), r.Height());
-}
-
 }  // namespace
 
 /// The navigator ("DetailWindow"): the whole picture reduced into the
@@ -145,7 +141,7 @@ FullScreenView::FullScreenView(QWidget* owner, GlobalHandle picture,
     Command(kCmdViewClose);
   });
 
-  const ButtonRect navigatorArea = m_bar->panel().GetButtonRect(kNavigatorAreaId);
+  const ButtonRect navigatorArea = m_bar->panel().GetButtonRect(kPictureViewArea);
   if (!navigatorArea.IsEmpty()) {
     m_state.SetNavigatorSize(navigatorArea.Width(), navigatorArea.Height());
     m_navigator = new FullScreenNavigator(m_bar, this, picture, ToQRect(navigatorArea));

@@ -42,10 +42,6 @@ SkinElementKind KindOf(const ButtonRecord& record) {
   return SkinElementKind::Button;
 }
 
-QRect ToQRect(const ButtonRect& r) {
-  return QRect(r.left, r.top, r.Width(), r.Height());
-}
-
 void AddRecords(std::vector<SkinElement>& out, int scope, const ButtonGroup& group) {
   const auto& records = group.records();
   for (int i = 0; i < int(records.size()); ++i) {

@@ -37,10 +37,6 @@ constexpr int kTickGap = 4;
 // Inner margin of the status line.
 constexpr int kStatusMargin = 4;
 
-QRect ToQRect(const ButtonRect& r) {
-  return QRect(r.left, r.top, r.Width(), r.Height());
-}
-
 unsigned KeysOf(const QMouseEvent* event) {
   unsigned keys = 0;
   if (event->buttons() & Qt::LeftButton) keys |= kKeyLeftButton;
@@ -67,6 +63,10 @@ int PixelsOf(std::int32_t role) {
 }
 
 }  // namespace
+
+QRect ToQRect(const ButtonRect& r) {
+  return QRect(r.left, r.top, r.Width(), r.Height());
+}
 
 PanelSkin MainPanelSkin() {
   PanelSkin skin;

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include <QtCore/QRect>
 #include <QtCore/QString>
 #include <QtWidgets/QWidget>
 
@@ -132,6 +133,9 @@ class SkinPanelWidget : public QWidget, public ButtonHost {
   std::unique_ptr<ButtonPanel> m_panel;
   std::unique_ptr<ListSet> m_lists;
 };
+
+/// A button rectangle as Qt's rectangle (right and bottom exclusive both ways).
+QRect ToQRect(const ButtonRect& rect);
 
 /// Draws one list row: the tick picture at the row's left, then the text in
 /// the interface font, white or red, shortened with "..." to fit.

@@ -110,7 +110,7 @@ TEST_F(FullScreenViewTest, OpensOverTheScreenWithBarAndNavigatorOrNotAtAll) {
   SkinPanelWidget* bar = view->controlBar();
   const ButtonRect place = ControlBarPlace(Screen().width(), Screen().height(), 400, 80);
   EXPECT_EQ(bar->geometry(), QRect(place.left, place.top, 400, 80));
-  const ButtonRect area = bar->panel().GetButtonRect(kNavigatorAreaId);
+  const ButtonRect area = bar->panel().GetButtonRect(kPictureViewArea);
   EXPECT_EQ(view->navigator()->geometry(), QRect(area.left, area.top, area.Width(), area.Height()));
   // The small picture sits in the middle, on black, under the arrow.
   const QPoint centre(Screen().width() / 2, Screen().height() / 2);
