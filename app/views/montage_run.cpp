@@ -338,13 +338,7 @@ void MontageRun::WorkerDone() {
     drawn = m_queue->drawnCount;
     cells = m_queue->cellCount;
   }
-  SetNoticeSink(m_previousSink);
-  m_previousSink.reset();
-  m_forwarder.reset();
-  qApp->removeEventFilter(this);
-  // A request left over from this run must not stop the next piece of work.
-  ClearCancel();
-  m_queue.reset();
+  ReleaseRun();
 
   // The finished montage, or the target again after a cancelled or failed run.
   GlobalHandle shown = made ? m_engine.montage() : m_engine.target();
@@ -376,10 +370,15 @@ void MontageRun::StopWorker() {
     std::this_thread::sleep_for(kStopPollInterval);
   }
   m_worker.join();
+  ReleaseRun();
+}
+
+void MontageRun::ReleaseRun() {
   SetNoticeSink(m_previousSink);
   m_previousSink.reset();
   m_forwarder.reset();
   qApp->removeEventFilter(this);
+  // A request left over from this run must not stop the next piece of work.
   ClearCancel();
   m_queue.reset();
 }

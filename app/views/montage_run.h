@@ -80,6 +80,9 @@ class MontageRun : public QObject {
   void Drain();
   void WorkerDone();
   void StopWorker();
+  // Puts back what the run replaced: the notice sink, the event filter, the
+  // cancel flag; drops the queue.
+  void ReleaseRun();
 
   MontageEngine& m_engine;
   QPointer<MontageWindow> m_window;
