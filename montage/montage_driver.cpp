@@ -82,20 +82,35 @@ std::uint64_t AvailableMemoryBytes() {
 
 MontageEngine::MontageEngine(CollectionRegistry& registry) : m_registry(registry) {}
 
+std::string FirstCharacters(const std::string& text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t characters = 0; end < text.size() && characters < count; ++characters) {
+    // Step over the lead byte and its continuation bytes (10xxxxxx).
+    ++end;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+      ++end;
+  }
+  return text.substr(0, end);
+}
+
 bool MontageEngine::LoadTargetPicture(NoticeOwner owner, const std::filesystem::path& path) {
-  m_montageUnsaved = false;
+  // A picture that cannot be read changes nothing: the montage it would
+  // replace keeps its unsaved flag, so closing still asks about it.
   PackedImage picture = ReadTargetPicture(owner, path);
   if (!picture) return false;
+  // The previous target goes here; the windows showing it keep copies of
+  // their own.
   m_target = std::move(picture);
   m_targetModified = false;
   m_montage.reset();
+  m_montageUnsaved = false;
   return true;
 }
 
 bool MontageEngine::OpenAsTarget(const std::filesystem::path& path) {
-  if (path.empty()) return false;
+  if (path.empty() || !LoadTargetPicture(nullptr, path)) return false;
   m_currentPath = path;
-  return LoadTargetPicture(nullptr, path);
+  return true;
 }
 
 bool MontageEngine::ReplaceTarget(PackedImage picture) {
@@ -109,10 +124,9 @@ bool MontageEngine::ReplaceTarget(PackedImage picture) {
   return true;
 }
 
-bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& request,
-                                  MontageObserver* observer) {
+bool MontageEngine::CheckCaptionAndSelection(NoticeOwner owner, const MontageRequest& request) {
   m_refusal = CreateRefusal::None;
-  std::string caption = request.captionText.substr(0, kMaxCaptionBytes);
+  const std::string caption = FirstCharacters(request.captionText, kMaxCaptionCharacters);
   if (!caption.empty() && std::abs(request.captionFont.height) > kMaxCaptionFontHeight) {
     ShowMessageFor(owner, kStrFontTooLarge);
     m_refusal = CreateRefusal::FontTooLarge;
@@ -123,6 +137,12 @@ bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& reque
     m_refusal = CreateRefusal::NoCollection;
     return false;
   }
+  return true;
+}
+
+bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& request,
+                                  MontageObserver* observer) {
+  if (!CheckCaptionAndSelection(owner, request)) return false;
   // An output above the size limit is refused before any work.
   if (m_target) {
     std::uint16_t width = 0;
@@ -143,7 +163,7 @@ bool MontageEngine::CreateMontage(NoticeOwner owner, const MontageRequest& reque
     return false;
   }
   MontageRequest trimmed = request;
-  trimmed.captionText = caption;
+  trimmed.captionText = FirstCharacters(request.captionText, kMaxCaptionCharacters);
   bool made = RunMontage(owner, trimmed, tiles, observer);
   tiles.Release();
   if (made) m_montageUnsaved = true;

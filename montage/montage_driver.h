@@ -20,7 +20,7 @@ namespace tx {
 class CollectionRegistry;
 
 /// The most characters of a caption a run takes.
-inline constexpr std::size_t kMaxCaptionBytes = 249;
+inline constexpr std::size_t kMaxCaptionCharacters = 249;
 /// The largest caption font height, either sign.
 inline constexpr int kMaxCaptionFontHeight = 400;
 /// Below this many tiles without colour variation, Create asks first.
@@ -63,6 +63,9 @@ struct MontageReport {
   MontagePlan plan;
 };
 
+/// The first `count` characters of the UTF-8 `text`, never splitting one.
+std::string FirstCharacters(const std::string& text, std::size_t count);
+
 /// Why Create did not run.
 enum class CreateRefusal {
   None,
@@ -77,12 +80,12 @@ class MontageEngine {
  public:
   explicit MontageEngine(CollectionRegistry& registry);
 
-  /// Reads `path` as the new target picture (ReadTargetPicture); the
-  /// previous montage is dropped on success. False leaves the previous
-  /// target and montage (the montage-unsaved flag is cleared either way).
+  /// Reads `path` as the new target picture (ReadTargetPicture); on success
+  /// the previous target and montage are freed and both unsaved flags
+  /// cleared. False changes nothing.
   bool LoadTargetPicture(NoticeOwner owner, const std::filesystem::path& path);
   /// LoadTargetPicture for a picture chosen by the user or handed over: the
-  /// path is kept as the current picture path.
+  /// path becomes the current picture path when it loads.
   bool OpenAsTarget(const std::filesystem::path& path);
   /// Makes `picture` (a cropped target) the target picture: the previous
   /// target is freed, the target counts as modified and the montage is
@@ -90,6 +93,8 @@ class MontageEngine {
   bool ReplaceTarget(PackedImage picture);
   /// Whether the target has been changed (cropped) since it was loaded.
   bool targetModified() const { return m_targetModified; }
+  /// The target picture was saved: it no longer counts as modified.
+  void MarkTargetSaved() { m_targetModified = false; }
 
   /// The Create command: refuses a caption font over 400 pixels (notice
   /// 9919), no selected collection (notice 9913), an output above
@@ -97,6 +102,9 @@ class MontageEngine {
   /// question 9914 when colour variation is off and fewer than 1000 tiles
   /// loaded; then RunMontage. True when a montage was made.
   bool CreateMontage(NoticeOwner owner, const MontageRequest& request, MontageObserver* observer);
+  /// Create's first two checks alone (caption font, a selected collection),
+  /// with their notices; the screen runs them before it shows the run.
+  bool CheckCaptionAndSelection(NoticeOwner owner, const MontageRequest& request);
   CreateRefusal lastRefusal() const { return m_refusal; }
 
   /// One run on the loaded tile tables (released at its end). True when a

@@ -106,6 +106,17 @@ TEST_F(MontageDriver, CreateChecksTheFontAndTheSelection) {
   EXPECT_EQ(m_sink->notices[0].text, "字型大小超過允許範圍");
 }
 
+TEST(CaptionText, IsCutAfter249CharactersNeverInsideOne) {
+  const std::string ascii(300, 'a');
+  EXPECT_EQ(FirstCharacters(ascii, kMaxCaptionCharacters).size(), 249u);
+  std::string chinese;
+  for (int i = 0; i < 250; ++i)
+    chinese += "\xE5\x9C\x96";  // one three-byte character
+  EXPECT_EQ(FirstCharacters(chinese, kMaxCaptionCharacters), chinese.substr(0, 3 * 249));
+  EXPECT_EQ(FirstCharacters("a\xE5\x9C", 5), "a\xE5\x9C");  // a cut-off end is kept as it is
+  EXPECT_EQ(FirstCharacters("", 3), "");
+}
+
 TEST_F(MontageDriver, FewTilesAskFirstWithoutColourVariation) {
   Target(160, 120);
   Collection("Few", 999, false);
@@ -137,6 +148,16 @@ TEST_F(MontageDriver, ARunMakesTheMontageAndACancelMakesNone) {
   EXPECT_TRUE(m_engine->montageUnsaved());
   // The ramp is matched: the left column gets a dark tile, the right a light one.
   EXPECT_LT(plan.cells[0].tileNumber, plan.cells[std::size_t(plan.cols - 1)].tileNumber);
+
+  // A picture that cannot be opened leaves the target, the montage, its
+  // unsaved flag and the picture path as they were.
+  const GlobalHandle target = m_engine->target();
+  const fs::path path = m_engine->currentPicturePath();
+  EXPECT_FALSE(m_engine->OpenAsTarget(m_dir / "gone.jpg"));
+  EXPECT_EQ(m_engine->target(), target);
+  EXPECT_TRUE(m_engine->montagePresent());
+  EXPECT_TRUE(m_engine->montageUnsaved());
+  EXPECT_EQ(m_engine->currentPicturePath(), path);
 
   struct CancelWhilePlacing : MontageObserver {
     void ShowPlacementProgress(int placed, int, int, int, int) override {
@@ -184,7 +205,10 @@ TEST_F(MontageDriver, ACroppedPictureReplacesTheTargetAndDropsTheMontage) {
   EXPECT_FALSE(m_engine->montagePresent());
   EXPECT_FALSE(m_engine->montageUnsaved());
 
-  // Loading a picture afresh clears the modified flag.
+  // Saving it, or loading a picture afresh, clears the modified flag.
+  m_engine->MarkTargetSaved();
+  EXPECT_FALSE(m_engine->targetModified());
+  ASSERT_TRUE(m_engine->ReplaceTarget(PackedImage(CreatePackedImage(8, 6, 0, 0))));
   Target(64, 48);
   EXPECT_FALSE(m_engine->targetModified());
 }
