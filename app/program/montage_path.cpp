@@ -1,10 +1,14 @@
 #include "app/program/montage_path.h"
 
+#include "app/program/open_picture_dialog.h"
+#include "app/program/program_log.h"
 #include "app/program/save_command.h"
 #include "app/views/crop_preview.h"
 #include "app/views/full_screen_view.h"
 #include "app/widgets/skin_panel_widget.h"
 #include "platform/notices.h"
+#include "resources/messages.h"
+#include "resources/string_ids.h"
 
 namespace tx {
 
@@ -12,10 +16,31 @@ namespace {
 
 // The choice group of the home screen's target / montage switch.
 constexpr int kShowPictureChoice = 1;
+// The status line's words while a run places and draws tiles.
+constexpr unsigned kStrPlacingTiles = 9915;
+constexpr unsigned kStrDrawingTiles = 9916;
+
+bool ShowsMontageWindow(int screen) {
+  return screen == kScreenHome || screen == kScreenMontageSettings;
+}
 
 }  // namespace
 
-MontagePath::MontagePath(CollectionRegistry& registry) : m_engine(registry) {}
+MontagePath::MontagePath(CollectionRegistry& registry)
+    : m_engine(registry), m_registry(registry), m_run(std::make_unique<MontageRun>(m_engine)) {
+  QObject::connect(m_run.get(), &MontageRun::started, [this] {
+    m_showMontage = false;
+    ShowSwitch();
+  });
+  QObject::connect(m_run.get(), &MontageRun::progress, [this](int placed, int drawn, int cells) {
+    if (m_window == nullptr || cells <= 0) return;
+    const bool drawing = drawn > 0;
+    const std::string words = LoadText(drawing ? kStrDrawingTiles : kStrPlacingTiles);
+    m_window->panel().SetStatusText(words + " " + std::to_string(drawing ? drawn : placed) + " / " +
+                                    std::to_string(cells));
+  });
+  QObject::connect(m_run.get(), &MontageRun::finished, [this](bool made) { RunFinished(made); });
+}
 
 MontagePath::~MontagePath() = default;
 
@@ -29,15 +54,24 @@ MainWindowHooks MontagePath::Hooks() {
     return m_engine.montagePresent() && m_engine.montageUnsaved();
   };
   hooks.canEnterScreen = [this](int screen) {
+    // A run keeps the window on the home screen, where it is shown.
+    if (m_run->running()) return false;
     return screen != kScreenCrop || (m_crop != nullptr && m_crop->CanEnter());
   };
-  hooks.cropApply = [this] { return m_crop != nullptr && m_crop->Apply(); };
+  hooks.cropApply = [this] { return m_crop != nullptr && MayDropMontage() && m_crop->Apply(); };
   hooks.cropCancel = [this] {
     if (m_crop != nullptr) m_crop->Cancel();
   };
   hooks.save = [this] { Save(); };
   hooks.saveBeforeClose = [this] {
     return m_window == nullptr || SaveBeforeClose(m_window, m_engine);
+  };
+  hooks.canClose = [this](int) {
+    if (!m_run->running()) return true;
+    // Stop the run first; the window closes (with its checks) once it has.
+    m_closeAfterRun = true;
+    m_run->Cancel();
+    return false;
   };
   return hooks;
 }
@@ -46,9 +80,70 @@ void MontagePath::Attach(MainWindow& window) {
   m_window = &window;
   m_crop = std::make_unique<CropScreen>(window, m_engine);
   m_crop->Bind();
+  m_settings = std::make_unique<MontageSettingsScreen>(window, m_engine, m_registry);
+  m_settings->Bind([this] { Create(); });
+  window.panel().BindHandler("OpenPicture", [this](const ButtonCall&) { OpenPictureFile(); });
   window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
-    if (m_crop != nullptr) m_crop->HandleListNotify(message, wParam, list);
+    if (m_crop != nullptr && m_crop->HandleListNotify(message, wParam, list)) return;
+    if (m_settings != nullptr) m_settings->HandleListNotify(message, wParam, list);
   });
+}
+
+void MontagePath::Create() {
+  if (m_window == nullptr || BusyWithRun()) return;
+  if (m_engine.target() == nullptr) {
+    Beep();
+    return;
+  }
+  if (!m_settings->CheckBeforeCreate() || !MayDropMontage()) return;
+  // The run is shown on the home screen's picture area.
+  if (!m_window->GoToScreen(kScreenHome)) return;
+  SkinPanelWidget& panel = m_window->panel();
+  const QRect box = ToQRect(panel.panel().GetButtonRect(kPictureViewArea));
+  ProgramLog("create");
+  if (m_run->Start(m_settings->Request(), &panel, box, static_cast<NoticeOwner>(m_window))) {
+    m_montageWindow = m_run->window();
+  }
+}
+
+void MontagePath::OpenPictureFile() {
+  if (m_window == nullptr || BusyWithRun()) return;
+  const std::filesystem::path path = AskOpenPictureFile(m_window);
+  if (path.empty()) return;
+  if (m_window->OpenTargetFile(path)) m_window->GoToScreen(kScreenHome);
+}
+
+bool MontagePath::MayDropMontage() {
+  if (!m_engine.montagePresent() || !m_engine.montageUnsaved()) return true;
+  const int answer = ShowFormatted(static_cast<NoticeOwner>(m_window), kStrSaveNewMontage,
+                                   kStrProgramName, kMbYesNoCancel | kMbIconQuestion);
+  if (answer == kIdCancel) return false;
+  return answer != kIdYes || SaveBeforeClose(m_window, m_engine);
+}
+
+bool MontagePath::BusyWithRun() {
+  if (!m_run->running()) return false;
+  Beep();
+  return true;
+}
+
+void MontagePath::RunFinished(bool made) {
+  ProgramLog(made ? "montage made" : "no montage");
+  m_showMontage = made;
+  if (m_window == nullptr) return;
+  m_window->panel().SetStatusText({});
+  ShowSwitch();
+  Refresh();
+  if (m_closeAfterRun) {
+    m_closeAfterRun = false;
+    m_window->close();
+  }
+}
+
+void MontagePath::ShowSwitch() {
+  if (m_window == nullptr) return;
+  m_window->panel().panel().SetChoice(kScreenHome, kShowPictureChoice,
+                                      m_showMontage ? kShowMontage : kShowTarget);
 }
 
 GlobalHandle MontagePath::ShownPicture() const {
@@ -57,7 +152,8 @@ GlobalHandle MontagePath::ShownPicture() const {
 }
 
 bool MontagePath::OpenTarget(const std::filesystem::path& path) {
-  if (m_window == nullptr || !m_engine.OpenAsTarget(path)) return false;
+  if (m_window == nullptr || BusyWithRun() || !MayDropMontage()) return false;
+  if (!m_engine.OpenAsTarget(path)) return false;
   // A new target drops the montage: the home screen shows the new picture.
   m_showMontage = false;
   Refresh();
@@ -66,7 +162,8 @@ bool MontagePath::OpenTarget(const std::filesystem::path& path) {
 
 void MontagePath::ShowPicture(int which) {
   const bool wanted = which == kShowMontage;
-  if ((wanted && !m_engine.montagePresent()) || (!wanted && m_engine.target() == nullptr)) {
+  if (m_run->running() || (wanted && !m_engine.montagePresent()) ||
+      (!wanted && m_engine.target() == nullptr)) {
     Beep();
     // The click turned its choice on already; put the switch back to what
     // is really shown.
@@ -81,7 +178,7 @@ void MontagePath::ShowPicture(int which) {
 }
 
 void MontagePath::FullScreen() {
-  if (m_window == nullptr || ShownPicture() == nullptr ||
+  if (m_window == nullptr || m_run->running() || ShownPicture() == nullptr ||
       OpenFullScreenView(m_window, ShownPicture()) == nullptr) {
     Beep();
   }
@@ -89,13 +186,15 @@ void MontagePath::FullScreen() {
 
 void MontagePath::ScreenChanged(int from, int to) {
   if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
-  // The montage window belongs to the home screen's picture area.
-  if (m_montageWindow) m_montageWindow->setVisible(to == kScreenHome);
-  if (to == kScreenHome) Refresh();
+  if (m_settings != nullptr) m_settings->ScreenChanged(from, to);
+  // The montage window shows the picture on the home screen and, smaller,
+  // on the montage settings screen.
+  if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(to));
+  if (ShowsMontageWindow(to)) Refresh();
 }
 
 void MontagePath::Save() {
-  if (m_window == nullptr) return;
+  if (m_window == nullptr || BusyWithRun()) return;
   // On the crop screen Save writes the picture as it would be cropped.
   if (m_window->screen() == kScreenCrop) {
     SaveCroppedPicture([this](GlobalHandle cropped) {
@@ -117,7 +216,7 @@ void MontagePath::Refresh() {
   }
   const ButtonRect area = m_window->panel().panel().GetButtonRect(kPictureViewArea);
   m_montageWindow = ShowInMontageWindow(&m_window->panel(), picture, ToQRect(area));
-  if (m_montageWindow) m_montageWindow->setVisible(m_window->screen() == kScreenHome);
+  if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(m_window->screen()));
 }
 
 void MontagePath::Beep() {

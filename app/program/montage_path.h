@@ -11,6 +11,8 @@
 
 #include "app/program/crop_screen.h"
 #include "app/program/main_window.h"
+#include "app/program/montage_settings_screen.h"
+#include "app/views/montage_run.h"
 #include "app/views/montage_window.h"
 #include "montage/montage_driver.h"
 
@@ -37,6 +39,15 @@ class MontagePath {
   bool montageShown() const { return m_showMontage; }
   MontageWindow* montageWindow() const { return m_montageWindow.data(); }
   CropScreen* cropScreen() const { return m_crop.get(); }
+  MontageSettingsScreen* settingsScreen() const { return m_settings.get(); }
+  MontageRun& run() { return *m_run; }
+
+  /// The Create command: the screen's checks, the question about an unsaved
+  /// montage, then the run on the home screen. A beep while a run works.
+  void Create();
+  /// The picture-source screen's Open button: a picture file becomes the
+  /// target and the window returns home.
+  void OpenPictureFile();
 
  private:
   bool OpenTarget(const std::filesystem::path& path);
@@ -44,16 +55,29 @@ class MontagePath {
   void FullScreen();
   void ScreenChanged(int from, int to);
   void Save();
+  // Before something replaces an unsaved montage (a new target, a crop, a
+  // new run): the unsaved-montage question. False when the user cancelled
+  // or the save did not happen.
+  bool MayDropMontage();
+  // Whether a run works; then beeps.
+  bool BusyWithRun();
+  void RunFinished(bool made);
+  void ShowSwitch();
   // Shows the shown picture in the montage window over the current screen's
   // picture area.
   void Refresh();
   void Beep();
 
   MontageEngine m_engine;
+  CollectionRegistry& m_registry;
   MainWindow* m_window = nullptr;
   QPointer<MontageWindow> m_montageWindow;
   std::unique_ptr<CropScreen> m_crop;
+  std::unique_ptr<MontageSettingsScreen> m_settings;
+  std::unique_ptr<MontageRun> m_run;
   bool m_showMontage = false;
+  // A close asked for while a run worked: done once the run has stopped.
+  bool m_closeAfterRun = false;
 };
 
 }  // namespace tx

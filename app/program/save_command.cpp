@@ -43,8 +43,9 @@ std::optional<std::string> SaveShownPicture(QWidget* owner, MontageEngine& engin
   const SaveResult result = WritePicture(picture, *path);
   const AfterSave after = StepsAfterSave(result, *path, montageSaved);
   if (after.clearMontageUnsaved) engine.MarkMontageSaved();
-  // The engine keeps the target's modified flag for the crop screen and has
-  // no call to clear it yet; the album hand-over has no album list yet.
+  if (after.clearTargetModified && picture == engine.target()) engine.MarkTargetSaved();
+  // The album hand-over waits for the album list of the picture-source
+  // screen.
   if (!after.changeTitle) return std::nullopt;
   return after.title;
 }

@@ -16,6 +16,7 @@ namespace tx {
 namespace {
 
 constexpr int kHome = 0;
+constexpr int kPictureSource = 1;
 constexpr int kMontageSettings = 3;
 
 class MontagePathTest : public ::testing::Test {
@@ -80,9 +81,13 @@ TEST_F(MontagePathTest, FullScreenShowsThePictureAndBeepsWithoutOne) {
   EXPECT_NE(CurrentFullScreenView(), nullptr);
 }
 
-TEST_F(MontagePathTest, TheMontageWindowBelongsToTheHomeScreen) {
-  ASSERT_TRUE(window->OpenTargetFile(Picture("target.bmp", 64, 48)));
+TEST_F(MontagePathTest, TheMontageWindowShowsOnTheHomeAndSettingsScreensOnly) {
+  ASSERT_TRUE(window->OpenTargetFile(Picture("target.bmp", 640, 480)));
+  EXPECT_EQ(path.montageWindow()->displaySize(), QSize(520, 390));
   ASSERT_TRUE(window->GoToScreen(kMontageSettings));
+  EXPECT_TRUE(path.montageWindow()->isVisible());
+  EXPECT_EQ(path.montageWindow()->displaySize(), QSize(360, 270));
+  ASSERT_TRUE(window->GoToScreen(kPictureSource));
   EXPECT_FALSE(path.montageWindow()->isVisible());
   ASSERT_TRUE(window->GoToScreen(kHome));
   EXPECT_TRUE(path.montageWindow()->isVisible());

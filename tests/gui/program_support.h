@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <QtCore/QTimer>
 #include <QtCore/QUrl>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
 
 #include "app/program/help_pages.h"
+#include "app/program/save_dialog.h"
 #include "config/settings_access.h"
 #include "platform/notices.h"
 #include "resources/resource_binding.h"
@@ -73,6 +78,63 @@ class ProgramEnvironment {
   std::shared_ptr<NoticeSink> previousSink;
   UrlOpener previousOpener;
   std::vector<QUrl> urls;
+};
+
+constexpr int kPollMs = 10;
+
+// Acts on the Save As dialog each time it is found showing: the first
+// action on the first showing, and so on. A showing left without an
+// action is cancelled so that a test can never hang in the dialog.
+class DialogDriver {
+ public:
+  using Action = std::function<void(SaveAsDialog&)>;
+  explicit DialogDriver(std::vector<Action> actions) : m_actions(std::move(actions)) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+    m_timer.start(kPollMs);
+  }
+  int showings() const { return m_showings; }
+
+ private:
+  void Tick() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<SaveAsDialog*>(qobject_cast<QFileDialog*>(widget));
+      if (!dialog || !dialog->isVisible()) continue;
+      if (m_showings < int(m_actions.size())) {
+        m_actions[std::size_t(m_showings++)](*dialog);
+      } else {
+        dialog->reject();
+      }
+      return;
+    }
+  }
+
+  std::vector<Action> m_actions;
+  QTimer m_timer;
+  int m_showings = 0;
+};
+
+// Answers No to every message box that shows, recording its text.
+class MessageBoxRefuser {
+ public:
+  MessageBoxRefuser() {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible()) continue;
+        texts.push_back(box->text());
+        if (QAbstractButton* no = box->button(QMessageBox::No)) {
+          no->click();
+        } else {
+          box->reject();
+        }
+      }
+    });
+    m_timer.start(kPollMs);
+  }
+  QStringList texts;
+
+ private:
+  QTimer m_timer;
 };
 
 }  // namespace tx::guitest
