@@ -2,13 +2,10 @@
 
 #include <algorithm>
 
-#include <QtWidgets/QLabel>
-
 #include "app/buttons/button_record.h"
 #include "app/program/main_window.h"
 #include "app/views/crop_preview.h"
 #include "app/views/crop_state.h"
-#include "app/widgets/interface_font.h"
 #include "app/widgets/skin_panel_widget.h"
 #include "image/image_lock.h"
 #include "montage/montage_driver.h"
@@ -20,8 +17,6 @@ namespace {
 
 // The ratio field's words.
 constexpr int kRatioFieldArea = 151;
-// Room left of the words inside the field.
-constexpr int kRatioTextIndent = 2;
 
 // A slider's new value, from the high half of its handler's argument; kept
 // within the slider's range whatever the caller sends.
@@ -40,7 +35,6 @@ CropScreen::CropScreen(MainWindow& window, MontageEngine& engine)
 
 CropScreen::~CropScreen() {
   if (m_windowAlive && m_window.screen() == kScreenCrop) Close();
-  delete m_ratioLabel.data();
 }
 
 void CropScreen::Bind() {
@@ -139,33 +133,16 @@ void CropScreen::Open() {
   m_ratioEntry = 0;
   SetCropBrightness(m_brightness);
   SetCropContrast(m_contrast);
-  if (!m_ratioLabel) {
-    // The panel draws only catalogue words; the chosen ratio's words are
-    // drawn by a label of their own, see-through for the field's clicks.
-    auto* label = new QLabel(&panel);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->setFont(InterfaceQFont());
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    label->setIndent(kRatioTextIndent);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, kTextColourWhite);
-    label->setPalette(palette);
-    m_ratioLabel = label;
-  }
-  m_ratioLabel->setGeometry(ToQRect(panel.panel().GetButtonRect(kRatioFieldArea)));
   ShowRatioText();
-  m_ratioLabel->show();
-  m_ratioLabel->raise();
 }
 
 void CropScreen::Close() {
   CloseCropPreview();
   m_window.panel().lists().DestroyList(kCropRatioList);
-  if (m_ratioLabel) m_ratioLabel->hide();
 }
 
 void CropScreen::ShowRatioText() {
-  if (m_ratioLabel) m_ratioLabel->setText(ratioText());
+  m_window.panel().SetAreaText(kScreenCrop, kRatioFieldArea, ratioText());
 }
 
 void CropScreen::Beep() {

@@ -9,7 +9,6 @@
 
 #include <QtCore/QPointer>
 #include <QtCore/QString>
-#include <QtWidgets/QLabel>
 
 #include "app/lists/skinned_list.h"
 
@@ -59,9 +58,6 @@ class CropScreen {
   QString ratioText() const;
   int brightness() const { return m_brightness; }
   int contrast() const { return m_contrast; }
-  /// The label drawing the ratio field's words (null before the screen was
-  /// first entered).
-  QLabel* ratioLabel() const { return m_ratioLabel.data(); }
 
  private:
   void Open();
@@ -73,7 +69,6 @@ class CropScreen {
   MontageEngine& m_engine;
   // Whether the window is still there when this object goes.
   QPointer<QObject> m_windowAlive;
-  QPointer<QLabel> m_ratioLabel;
   int m_ratioEntry = 0;
   int m_brightness;
   int m_contrast;

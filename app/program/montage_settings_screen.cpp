@@ -6,7 +6,6 @@
 
 #include <QtWidgets/QColorDialog>
 #include <QtWidgets/QFontDialog>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 
 #include "app/buttons/button_record.h"
@@ -61,8 +60,6 @@ constexpr unsigned kStrSignatureLabel = 12289;
 constexpr unsigned kStrTreasureLabel = 12290;
 constexpr unsigned kStrSignatureTip = 12097;
 constexpr unsigned kStrTreasureTip = 12098;
-// Room left of a field's words.
-constexpr int kFieldTextIndent = 2;
 // Qt's points are taken at 96 dots an inch when they become pixels.
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
@@ -71,19 +68,6 @@ QStringList Strings(unsigned first, int count) {
   for (int i = 0; i < count; ++i)
     texts << CatalogueText(int(first) + i);
   return texts;
-}
-
-QLabel* MakeWordsLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  // The field under the words takes the clicks.
-  label->setAttribute(Qt::WA_TransparentForMouseEvents);
-  label->setFont(InterfaceQFont());
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  label->setIndent(kFieldTextIndent);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, kTextColourWhite);
-  label->setPalette(palette);
-  return label;
 }
 
 int FieldIndex(int listId) {
@@ -392,15 +376,6 @@ void MontageSettingsScreen::Open() {
   if (Settings().videoEdition != 0)
     OpenCollectionList(kVideoCollectionList, kVideoCollection, kVideoListArea);
 
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    if (!m_fieldLabels[i]) m_fieldLabels[i] = MakeWordsLabel(&panel);
-    m_fieldLabels[i]->setGeometry(ToQRect(buttons.GetButtonRect(kFields[i].wordsArea)));
-    m_fieldLabels[i]->show();
-  }
-  if (!m_estimate) m_estimate = MakeWordsLabel(&panel);
-  m_estimate->setGeometry(ToQRect(buttons.GetButtonRect(kEstimateArea)));
-  m_estimate->show();
-
   if (!m_caption) {
     auto* field = new QLineEdit(&panel);
     field->setMaxLength(kCaptionFieldCharacters);
@@ -411,9 +386,10 @@ void MontageSettingsScreen::Open() {
                        "selection-background-color: #4D2BE3; padding: 0 4px; }"));
     field->setAccessibleName(CatalogueText(12092));
     m_caption = field;
+    // The screen's widgets give way to the drop-down lists that cover them.
+    QObject::connect(&panel, &SkinPanelWidget::listsChanged, field, [this] { ShowWidgets(); });
   }
   m_caption->setGeometry(ToQRect(buttons.GetButtonRect(kCaptionFieldArea)).adjusted(1, 1, -1, -1));
-  m_caption->show();
 
   if (!m_swatch) {
     m_swatch = new QWidget(&panel);
@@ -421,7 +397,6 @@ void MontageSettingsScreen::Open() {
     m_swatch->setAutoFillBackground(true);
   }
   m_swatch->setGeometry(ToQRect(buttons.GetButtonRect(kColourSwatchArea)).adjusted(4, 4, -4, -4));
-  m_swatch->show();
 
   const SpecialPicture kinds[] = {SpecialPicture::Signature, SpecialPicture::Treasure};
   for (int i = 0; i < 2; ++i) {
@@ -440,8 +415,9 @@ void MontageSettingsScreen::Open() {
     // replaced them.
     PackedImage picture(LoadSpecialPicture(m_registry.userDir(), kinds[i]));
     box->SetPicture(picture.get());
-    box->show();
   }
+  m_open = true;
+  ShowWidgets();
 
   // The toggles show their settings.
   const auto& records = buttons.records(kScreenMontageSettings);
@@ -461,15 +437,8 @@ void MontageSettingsScreen::Close() {
     lists.DestroyList(id);
   for (const Field& field : kFields)
     lists.DestroyList(field.listId);
-  for (auto& label : m_fieldLabels) {
-    if (label) label->hide();
-  }
-  for (QWidget* widget :
-       {static_cast<QWidget*>(m_estimate.data()), static_cast<QWidget*>(m_caption.data()),
-        m_swatch.data(), static_cast<QWidget*>(m_previews[0].data()),
-        static_cast<QWidget*>(m_previews[1].data())}) {
-    if (widget != nullptr) widget->hide();
-  }
+  m_open = false;
+  ShowWidgets();
   // The weights chosen here are kept even if the program ends abruptly.
   m_registry.SaveCollections();
 }
@@ -491,14 +460,27 @@ void MontageSettingsScreen::OpenCollectionList(int listId, int kind, int areaId)
 }
 
 void MontageSettingsScreen::ShowWords() {
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    if (m_fieldLabels[i]) m_fieldLabels[i]->setText(FieldText(kFields[i].listId));
-  }
-  if (m_estimate) m_estimate->setText(EstimateText());
+  SkinPanelWidget& panel = m_window.panel();
+  for (const Field& field : kFields)
+    panel.SetAreaText(kScreenMontageSettings, field.wordsArea, FieldText(field.listId));
+  panel.SetAreaText(kScreenMontageSettings, kEstimateArea, EstimateText());
   if (m_swatch) {
     QPalette palette = m_swatch->palette();
     palette.setColor(QPalette::Window, QColorOf(m_look.colour));
     m_swatch->setPalette(palette);
+  }
+}
+
+void MontageSettingsScreen::ShowWidgets() {
+  const std::vector<QRect> lists = m_window.panel().OpenListAreas();
+  for (QWidget* widget :
+       {static_cast<QWidget*>(m_caption.data()), m_swatch.data(),
+        static_cast<QWidget*>(m_previews[0].data()), static_cast<QWidget*>(m_previews[1].data())}) {
+    if (widget == nullptr) continue;
+    bool covered = false;
+    for (const QRect& list : lists)
+      covered = covered || list.intersects(widget->geometry());
+    widget->setVisible(m_open && !covered);
   }
 }
 

@@ -18,7 +18,6 @@
 #include <QtCore/QString>
 #include <QtGui/QColor>
 #include <QtGui/QFont>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 
 #include "app/lists/skinned_list.h"
@@ -114,7 +113,6 @@ class MontageSettingsScreen {
   QString FieldText(int listId) const;
   QString EstimateText() const;
   QLineEdit* captionField() const { return m_caption.data(); }
-  QLabel* estimateLabel() const { return m_estimate.data(); }
   ThumbnailButton* preview(SpecialPicture which) const;
 
   /// The dialogs, replaceable for tests: the font and colour chooser (nothing
@@ -127,6 +125,9 @@ class MontageSettingsScreen {
   void Close();
   void OpenCollectionList(int listId, int kind, int areaId);
   void ShowWords();
+  // Shows the screen's own widgets while it is open, except those an open
+  // drop-down list covers.
+  void ShowWidgets();
   void Store();
   void Beep();
 
@@ -137,10 +138,7 @@ class MontageSettingsScreen {
   MontageSettings m_settings;
   CaptionLook m_look;
   std::array<int, kCountTableSize> m_counts{};
-  // Words drawn over the fields (by list id order of kFieldLists) and the
-  // estimate; the panel itself draws only fixed catalogue words.
-  std::array<QPointer<QLabel>, 6> m_fieldLabels;
-  QPointer<QLabel> m_estimate;
+  bool m_open = false;
   QPointer<QLineEdit> m_caption;
   QPointer<QWidget> m_swatch;
   std::array<QPointer<ThumbnailButton>, 2> m_previews;

@@ -36,6 +36,8 @@ constexpr int kLabelBelowHeight = 18;
 constexpr int kTickGap = 4;
 // Inner margin of the status line.
 constexpr int kStatusMargin = 4;
+// Room left of the words a screen shows in one of its areas.
+constexpr int kAreaTextIndent = 2;
 
 unsigned KeysOf(const QMouseEvent* event) {
   unsigned keys = 0;
@@ -328,6 +330,13 @@ void SkinPanelWidget::paintEvent(QPaintEvent*) {
   }
   for (SkinnedList* list : m_lists->OpenLists())
     PaintList(painter, *list);
+  // Child widgets are drawn over the panel: the owners of those an opened
+  // drop-down covers hear of it and hide them.
+  std::vector<QRect> lists = OpenListAreas();
+  if (lists != m_paintedLists) {
+    m_paintedLists = std::move(lists);
+    QMetaObject::invokeMethod(this, &SkinPanelWidget::listsChanged, Qt::QueuedConnection);
+  }
   if (!m_status.isEmpty()) {
     const QRect line = ToQRect(kStatusLineRect).adjusted(kStatusMargin, 0, -kStatusMargin, 0);
     const QFont font = InterfaceQFont(kLabelPixels);
@@ -336,6 +345,28 @@ void SkinPanelWidget::paintEvent(QPaintEvent*) {
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      ShortenToFit(m_status, line.width(), font));
   }
+}
+
+void SkinPanelWidget::SetAreaText(int screen, int controlId, const QString& text) {
+  const std::pair<int, int> key(screen, controlId);
+  if (text.isEmpty()) {
+    m_areaTexts.erase(key);
+  } else {
+    m_areaTexts[key] = text;
+  }
+  if (screen == this->screen()) update(ToQRect(m_panel->GetButtonRect(controlId)));
+}
+
+QString SkinPanelWidget::areaText(int screen, int controlId) const {
+  const auto found = m_areaTexts.find({screen, controlId});
+  return found == m_areaTexts.end() ? QString() : found->second;
+}
+
+std::vector<QRect> SkinPanelWidget::OpenListAreas() {
+  std::vector<QRect> areas;
+  for (SkinnedList* list : m_lists->OpenLists())
+    areas.push_back(ToQRect(list->area()));
+  return areas;
 }
 
 void SkinPanelWidget::PaintWords(QPainter& painter, const ButtonGroup& group) {
@@ -352,6 +383,16 @@ void SkinPanelWidget::PaintWords(QPainter& painter, const ButtonGroup& group) {
     painter.setPen(text.role == kTextSecondary ? kTextColourSecondary : kTextColourWhite);
     painter.drawText(box, AlignmentOf(text.align) | Qt::TextSingleLine,
                      ShortenToFit(words, box.width(), font));
+  }
+  // The values the program shows in areas of the screen.
+  const QFont valueFont = InterfaceQFont();
+  painter.setFont(valueFont);
+  painter.setPen(kTextColourWhite);
+  for (const auto& [key, words] : m_areaTexts) {
+    if (key.first != n) continue;
+    const QRect box = ToQRect(group.GetButtonRect(key.second)).adjusted(kAreaTextIndent, 0, 0, 0);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     ShortenToFit(words, box.width(), valueFont));
   }
   // Each button's label beside it, so no picture has to carry words.
   const QFont font = InterfaceQFont(kLabelPixels);

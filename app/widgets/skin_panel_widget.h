@@ -79,6 +79,12 @@ class SkinPanelWidget : public QWidget, public ButtonHost {
 
   /// The status line's text.
   const QString& statusText() const { return m_status; }
+  /// Words drawn in area `controlId` of screen `screen` (a chosen value, an
+  /// estimate), under any open list; an empty text removes them.
+  void SetAreaText(int screen, int controlId, const QString& text);
+  QString areaText(int screen, int controlId) const;
+  /// The places of the open lists (drop-downs cover other controls).
+  std::vector<QRect> OpenListAreas();
   /// Whether timer `id` of `group` is running.
   bool IsTimerRunning(const ButtonGroup& group, int id) const;
   /// Whether `group` is the current screen's group or an open list's.
@@ -103,6 +109,8 @@ class SkinPanelWidget : public QWidget, public ButtonHost {
 
  signals:
   void screenChanged(int screen);
+  /// A list opened or closed (emitted after the paint that showed it).
+  void listsChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -128,6 +136,8 @@ class SkinPanelWidget : public QWidget, public ButtonHost {
   ListNotify m_listNotify;
   std::function<bool(int, int)> m_choiceFilter;
   QString m_status;
+  std::map<std::pair<int, int>, QString> m_areaTexts;
+  std::vector<QRect> m_paintedLists;
   bool m_captured = false;
   // Destroyed before the members above: the groups still call the host.
   std::unique_ptr<ButtonPanel> m_panel;

@@ -163,6 +163,14 @@ TEST_F(MontageSettingsTest, FieldsShowTheirChoiceAndTheLimitRulesGiveWay) {
   EXPECT_EQ(panel().lists().FindList(kGridBorderList), nullptr);
   EXPECT_EQ(screen().settings().gridBorder, 4);
   EXPECT_EQ(LoadMontageSettings().gridBorder, 4);
+  EXPECT_EQ(panel().areaText(kScreenMontageSettings, 156), QStringLiteral("有格線/細邊框"));
+
+  // The long tile count list covers the caption field, which gives way
+  // while the list is open.
+  screen().ToggleDropDown(kTileCountList);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !screen().captionField()->isVisible(); }));
+  screen().ToggleDropDown(kTileCountList);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen().captionField()->isVisible(); }));
 
   // 2000 tiles at the large resolution would pass 30 MB: the new
   // resolution lowers the tile count until the estimate fits.

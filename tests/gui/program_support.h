@@ -56,11 +56,15 @@ class ProgramEnvironment {
     bound = BindResourceLibrary(TESSERIX_BIN_DIR, "Res_TX", error);
     sink = std::make_shared<ProgramSink>();
     previousSink = SetNoticeSink(sink);
-    // One profile folder for the whole run: the configuration outlives the
-    // test that made it.
+    // One profile folder and configuration for the whole run: the process's
+    // collection registry keeps a reference to the configuration.
     static testing::TempDir profileDir;
-    Configuration::SetCurrent(std::make_unique<Configuration>(profileDir.path() / "Tesserix.set",
-                                                              profileDir.path() / "Tesserix.ini"));
+    static const bool configured = [] {
+      Configuration::SetCurrent(std::make_unique<Configuration>(
+          profileDir.path() / "Tesserix.set", profileDir.path() / "Tesserix.ini"));
+      return true;
+    }();
+    (void)configured;
     previousOpener = SetUrlOpener([this](const QUrl& url) {
       urls.push_back(url);
       return true;

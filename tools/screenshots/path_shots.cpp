@@ -1,0 +1,174 @@
+// tx-path-screenshots OUT: drives the program's own main window along the
+// montage path and saves what a user sees at each step as PNG files in OUT:
+// the sample target loaded, a crop under way, the montage settings with a
+// list open, a run half done, the finished montage, the full-screen view and
+// the Save As dialog with its option panel.
+//
+// It starts like the program (resource library, settings, collections of
+// the user folder) but never claims the single instance, so it can run
+// beside a real Tesserix. The texts come from Res_TX, or Res_EN when
+// TESSERIX_LANG is "en".
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QPixmap>
+#include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
+
+#include "app/program/main_window.h"
+#include "app/program/montage_path.h"
+#include "app/program/qt_notice_sink.h"
+#include "app/program/save_dialog.h"
+#include "app/views/crop_state.h"
+#include "app/views/full_screen_view.h"
+#include "app/widgets/skin_panel_widget.h"
+#include "collections/collection_registry.h"
+#include "config/startup_settings.h"
+#include "platform/paths.h"
+#include "resources/resource_binding.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSettleMs = 150;
+constexpr int kRunLimitMs = 120000;
+
+void Wait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool WaitFor(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limitMs) return false;
+    Wait(10);
+  }
+  return true;
+}
+
+bool Shoot(QWidget& widget, const fs::path& folder, const char* name) {
+  const fs::path file = folder / (std::string(name) + ".png");
+  if (!widget.grab().save(QString::fromStdString(file.string()))) {
+    std::fprintf(stderr, "tx-path-screenshots: cannot write %s\n", file.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: tx-path-screenshots OUT\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  const fs::path out = argv[1];
+  fs::create_directories(out);
+  tx::BindResourceLibraryOrExit();
+  auto sink = std::make_shared<tx::QtNoticeSink>();
+  tx::SetNoticeSink(sink);
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  tx::InitialiseStartupSettings(screen.width(), screen.height());
+  tx::Collections().PrepareCollectionFolders();
+  tx::Collections().LoadCollections();
+
+  tx::MontagePath path(tx::Collections());
+  tx::MainWindow window(path.Hooks());
+  path.Attach(window);
+  sink->SetMainWindow(&window);
+  window.PlaceAndShow(QPoint(0, 0));
+  Wait(kSettleMs);
+  bool ok = true;
+
+  // The sample target on the home screen.
+  if (!window.OpenTargetFile(tx::ProgramDir() / "sample-target.jpg")) {
+    std::fprintf(stderr, "tx-path-screenshots: the sample target does not open\n");
+    return 1;
+  }
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path1-target");
+
+  // A crop to 3 : 4 under way.
+  window.GoToScreen(tx::kScreenCrop);
+  for (int entry = 0; entry < tx::kCropRatioCount; ++entry) {
+    const tx::CropRatio ratio = tx::CropRatioAt(entry);
+    if (ratio.width == 3 && ratio.height == 4) path.cropScreen()->ChooseRatio(entry);
+  }
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path2-crop");
+  window.hooks().cropCancel();
+  window.GoToScreen(tx::kScreenHome);
+
+  // The settings, with a caption, the sample as signature, and the tile
+  // count list open.
+  window.GoToScreen(tx::kScreenMontageSettings);
+  tx::MontageSettingsScreen& settings = *path.settingsScreen();
+  settings.captionField()->setText(QStringLiteral("Tesserix 2026"));
+  settings.pictureChooser = [] { return tx::ProgramDir() / "sample-target.jpg"; };
+  settings.ChooseSpecialPicture(tx::SpecialPicture::Signature);
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path3-settings");
+  settings.ToggleDropDown(tx::kTileCountList);
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path3-settings-tile-counts");
+  settings.ToggleDropDown(tx::kTileCountList);
+
+  // A run, shot once half its tiles are drawn.
+  bool halfShot = false;
+  bool ended = false;
+  QObject::connect(&path.run(), &tx::MontageRun::progress, &window, [&](int, int drawn, int cells) {
+    if (!halfShot && cells > 0 && drawn >= cells / 2) {
+      halfShot = true;
+      ok &= Shoot(window, out, "path4-run-half-done");
+    }
+  });
+  QObject::connect(&path.run(), &tx::MontageRun::finished, &window, [&](bool) { ended = true; });
+  path.Create();
+  if (!WaitFor([&] { return ended; }, kRunLimitMs) || !path.engine().montagePresent()) {
+    std::fprintf(stderr, "tx-path-screenshots: the run made no montage\n");
+    return 1;
+  }
+  Wait(kSettleMs);
+  ok &= halfShot;
+  ok &= Shoot(window, out, "path5-montage");
+
+  // The montage full screen.
+  window.hooks().fullScreen();
+  Wait(kSettleMs * 2);
+  if (tx::FullScreenView* view = tx::CurrentFullScreenView()) {
+    ok &= Shoot(*view, out, "path6-full-screen");
+    view->close();
+  } else {
+    ok = false;
+  }
+
+  // The Save As dialog, shot and cancelled.
+  QTimer::singleShot(kSettleMs * 3, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<tx::SaveAsDialog*>(widget); dialog && dialog->isVisible()) {
+        ok &= Shoot(*dialog, out, "path7-save-dialog");
+        dialog->reject();
+      }
+    }
+  });
+  window.hooks().save();
+
+  // Nothing asked on the way out: the montage is dropped on purpose.
+  path.engine().MarkMontageSaved();
+  window.close();
+  std::printf("tx-path-screenshots: %s\n", ok ? "done" : "some shots failed");
+  return ok ? 0 : 1;
+}
