@@ -4,6 +4,7 @@
 #include <QtGui/QGuiApplication>
 
 #include "app/program/save_dialog.h"
+#include "app/views/work_off_gui.h"
 #include "montage/montage_driver.h"
 #include "output/save_picture.h"
 #include "platform/notices.h"
@@ -20,9 +21,14 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Writes on a worker thread: a large PNG or GIF takes a while, and the
+// window keeps painting meanwhile.
 SaveResult WritePicture(GlobalHandle picture, const std::string& path) {
   WaitCursor wait;
-  return SavePictureToFile(picture, path, CurrentSaveOptions());
+  SaveResult result;
+  const SaveOptions options = CurrentSaveOptions();
+  RunKeepingWindowsPainted([&] { result = SavePictureToFile(picture, path, options); });
+  return result;
 }
 
 }  // namespace

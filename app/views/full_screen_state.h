@@ -24,7 +24,6 @@ inline constexpr int kCmdViewClose = 40008;
 inline constexpr int kViewCursorHand = 3001;
 inline constexpr int kViewCursorArrow = 0;
 
-
 /// Where the control bar of size (barWidth, barHeight) stands on a screen of
 /// size (screenWidth, screenHeight): centred horizontally, its bottom on the
 /// screen's bottom edge.

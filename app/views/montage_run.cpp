@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/views/forwarding_notice_sink.h"
 #include "app/views/montage_window.h"
 #include "platform/cancel_flag.h"
 
@@ -38,18 +39,6 @@ struct PlacedMark {
   int areaHeight = 0;
 };
 
-// The answer a question gets when nobody is left to ask.
-NoticeAnswer FallbackAnswer(NoticeButtons buttons) {
-  switch (buttons) {
-    case NoticeButtons::Ok:
-      return NoticeAnswer::Ok;
-    case NoticeButtons::YesNo:
-      return NoticeAnswer::No;
-    default:
-      return NoticeAnswer::Cancel;
-  }
-}
-
 }  // namespace
 
 /// What the worker hands to the GUI thread.
@@ -68,101 +57,6 @@ struct MontageRunQueue {
   /// call, so a request that arrived while the run was still loading tiles
   /// (whose start swallows earlier requests) still stops it.
   std::atomic<bool> cancelWanted{false};
-};
-
-/// A notice sink for the length of a run: calls made on the GUI thread go
-/// straight to the sink it wraps; calls from the worker are carried to the
-/// GUI thread and waited for. Once abandoned (the controller is closing),
-/// waiting calls return at once with a declining answer.
-class ForwardingNoticeSink : public NoticeSink,
-                             public std::enable_shared_from_this<ForwardingNoticeSink> {
- public:
-  explicit ForwardingNoticeSink(std::shared_ptr<NoticeSink> inner)
-      : m_inner(std::move(inner)), m_guiThread(QCoreApplication::instance()->thread()) {}
-
-  const std::shared_ptr<NoticeSink>& inner() const { return m_inner; }
-
-  void Show(const std::string& text, const std::string& title, NoticeIcon icon) override {
-    Forward(
-        [=](NoticeSink& sink) {
-          sink.Show(text, title, icon);
-          return NoticeAnswer::Ok;
-        },
-        NoticeAnswer::Ok);
-  }
-  NoticeAnswer AskYesNo(const std::string& text, const std::string& title) override {
-    return Forward([=](NoticeSink& sink) { return sink.AskYesNo(text, title); }, NoticeAnswer::No);
-  }
-  NoticeAnswer AskYesNoCancel(const std::string& text, const std::string& title) override {
-    return Forward([=](NoticeSink& sink) { return sink.AskYesNoCancel(text, title); },
-                   NoticeAnswer::Cancel);
-  }
-  void Beep() override {
-    Forward(
-        [](NoticeSink& sink) {
-          sink.Beep();
-          return NoticeAnswer::Ok;
-        },
-        NoticeAnswer::Ok);
-  }
-  NoticeAnswer Ask(NoticeOwner owner, const std::string& text, const std::string& title,
-                   NoticeButtons buttons, NoticeIcon icon) override {
-    return Forward([=](NoticeSink& sink) { return sink.Ask(owner, text, title, buttons, icon); },
-                   FallbackAnswer(buttons));
-  }
-
-  /// Releases every waiting call and answers later ones at once.
-  void Abandon() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_abandoned = true;
-    }
-    m_answered.notify_all();
-  }
-
- private:
-  struct Call {
-    bool done = false;
-    NoticeAnswer answer = NoticeAnswer::Ok;
-  };
-
-  NoticeAnswer Forward(std::function<NoticeAnswer(NoticeSink&)> call, NoticeAnswer fallback) {
-    if (QThread::currentThread() == m_guiThread) return call(*m_inner);
-    auto pending = std::make_shared<Call>();
-    {
-      std::lock_guard lock(m_mutex);
-      if (m_abandoned) return fallback;
-    }
-    // The application object carries the call: it outlives any controller,
-    // and the call touches only what it holds itself.
-    std::shared_ptr<ForwardingNoticeSink> self = shared_from_this();
-    const bool posted = QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, pending, call] {
-          {
-            std::lock_guard lock(self->m_mutex);
-            if (self->m_abandoned) return;
-          }
-          const NoticeAnswer answer = call(*self->m_inner);
-          {
-            std::lock_guard lock(self->m_mutex);
-            pending->answer = answer;
-            pending->done = true;
-          }
-          self->m_answered.notify_all();
-        },
-        Qt::QueuedConnection);
-    if (!posted) return fallback;
-    std::unique_lock lock(m_mutex);
-    m_answered.wait(lock, [&] { return pending->done || m_abandoned; });
-    return pending->done ? pending->answer : fallback;
-  }
-
-  std::shared_ptr<NoticeSink> m_inner;
-  QThread* m_guiThread;
-  std::mutex m_mutex;
-  std::condition_variable m_answered;
-  bool m_abandoned = false;
 };
 
 namespace {
