@@ -310,6 +310,15 @@ TEST_F(SaveTest, SavingTheTargetLeavesTheMontageUnsaved) {
   EXPECT_TRUE(m_engine->montageUnsaved());
 }
 
+TEST_F(SaveTest, SavingACroppedTargetClearsItsModifiedFlag) {
+  Target();
+  ASSERT_TRUE(m_engine->ReplaceTarget(testing::MakePatternImage(30, 40, 24)));
+  ASSERT_TRUE(m_engine->targetModified());
+  DialogDriver driver({Choose(kSaveTypePng, "cropped")});
+  EXPECT_TRUE(SaveShownPicture(nullptr, *m_engine, m_engine->target(), Folder()).has_value());
+  EXPECT_FALSE(m_engine->targetModified());
+}
+
 TEST_F(SaveTest, AFailedSaveKeepsTheMontageUnsaved) {
   Montage();
   // A "folder" that is an ordinary file can hold nothing, even for root.
