@@ -51,6 +51,8 @@ class MontageSettingsTest : public ::testing::Test {
     SetStartupSettings(StartupSettings{});
     CurrentSaveOptions() = SaveOptions{};
     ForgetSaveFolder();
+    // Each test starts from the default choices (the profile is shared).
+    SaveMontageSettings(MontageSettings{});
     // The shipped settings file names the sample collection; the program
     // folder holds its tile pictures.
     const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
@@ -140,6 +142,25 @@ TEST_F(MontageSettingsTest, TheCollectionListsShowTheRegistryAndStoreEachTick) {
   }
   ASSERT_TRUE(window->GoToScreen(kScreenHome));
   EXPECT_EQ(panel().lists().FindList(kDiscCollectionList), nullptr);
+}
+
+TEST_F(MontageSettingsTest, TheSettingsFileShapesTheScreen) {
+  StartupSettings startup;
+  startup.maxImageNum = 1000;
+  startup.lowResOnly = 1;
+  startup.videoEdition = 1;
+  SetStartupSettings(startup);
+  ASSERT_TRUE(window->GoToScreen(kScreenMontageSettings));
+  EXPECT_NE(panel().lists().FindList(kVideoCollectionList), nullptr);
+  const QStringList counts = screen().Entries(kTileCountList);
+  ASSERT_EQ(counts.size(), kCountTableSize);
+  EXPECT_EQ(counts[1], QStringLiteral("657 張以內"));
+  EXPECT_EQ(counts[7], QStringLiteral("1000 張以內"));
+  EXPECT_EQ(screen().Entries(kResolutionList), QStringList{QStringLiteral("小")});
+  // No target: no estimate, and neither choice lowers the other.
+  EXPECT_EQ(screen().EstimateText(), QStringLiteral("檔案大小: 0 MB  "));
+  screen().Choose(kTileCountList, 7);
+  EXPECT_EQ(screen().settings().blockNum, 7);
 }
 
 TEST_F(MontageSettingsTest, FieldsShowTheirChoiceAndTheLimitRulesGiveWay) {
