@@ -13,6 +13,7 @@
 #include "app/program/montage_path.h"
 #include "app/program/program_log.h"
 #include "app/program/qt_notice_sink.h"
+#include "app/program/qt_translations.h"
 #include "app/program/single_instance.h"
 #include "collections/collection_registry.h"
 #include "config/screen_class.h"
@@ -52,6 +53,7 @@ int RunProgram(int& argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("tesserix"));
   BindResourceLibraryOrExit();
+  InstallQtTranslations(app);
   auto sink = std::make_shared<QtNoticeSink>();
   SetNoticeSink(sink);
   ProgramLog("start");

@@ -73,8 +73,36 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   grep -q "^screen 0" "$TESSERIX_LOG" || fail "a click did not return home"
   echo "clicks moved to the montage settings and back"
 
+  # Create from the settings screen: the run is shown at home and ends with
+  # a montage made from the sample collection.
+  click 584 184
+  click 584 504
+  grep -q "^create" "$TESSERIX_LOG" || fail "the Create click did not start a run"
+  for i in $(seq 1 300); do
+    grep -q "^montage made" "$TESSERIX_LOG" && break
+    sleep 0.2
+  done
+  grep -q "^montage made" "$TESSERIX_LOG" || fail "the run made no montage"
+  sleep 0.5
+  shot montage
+  echo "Create made a montage"
+
+  # The montage is unsaved: Ctrl+Q asks; Esc (Cancel) keeps the program.
   xdotool windowfocus --sync "$window" 2>/dev/null || true
   xdotool key --clearmodifiers ctrl+q
+  sleep 1
+  shot close-question
+  xdotool key --clearmodifiers Escape
+  sleep 0.5
+  grep -q "^close refused" "$TESSERIX_LOG" || fail "cancelling the question did not keep the program"
+  kill -0 "$first" 2>/dev/null || fail "the program ended although the question was cancelled"
+  echo "the unsaved montage question kept the program on Cancel"
+
+  # Again, answering No: the montage is dropped and the program ends.
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  xdotool key --clearmodifiers ctrl+q
+  sleep 1
+  xdotool key --clearmodifiers alt+n
   for i in $(seq 1 50); do
     kill -0 "$first" 2>/dev/null || break
     sleep 0.2
@@ -84,7 +112,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   fi
   wait "$first" || fail "the program ended with $?"
   grep -q "^closed" "$TESSERIX_LOG" || fail "the window did not close through its checks"
-  echo "Ctrl+Q ended the program"
+  echo "Ctrl+Q and No ended the program"
 '
 status=$?
 echo "log: $TESSERIX_LOG"

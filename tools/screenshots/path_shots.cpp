@@ -26,6 +26,7 @@
 #include "app/program/main_window.h"
 #include "app/program/montage_path.h"
 #include "app/program/qt_notice_sink.h"
+#include "app/program/qt_translations.h"
 #include "app/program/save_dialog.h"
 #include "app/views/crop_state.h"
 #include "app/views/full_screen_view.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   const fs::path out = argv[1];
   fs::create_directories(out);
   tx::BindResourceLibraryOrExit();
+  tx::InstallQtTranslations(app);
   auto sink = std::make_shared<tx::QtNoticeSink>();
   tx::SetNoticeSink(sink);
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
