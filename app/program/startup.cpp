@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QEvent>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
@@ -15,6 +16,7 @@
 #include "app/program/qt_notice_sink.h"
 #include "app/program/qt_translations.h"
 #include "app/program/single_instance.h"
+#include "app/widgets/skin_panel_widget.h"
 #include "collections/collection_registry.h"
 #include "config/screen_class.h"
 #include "config/settings_access.h"
@@ -46,6 +48,24 @@ std::filesystem::path CurrentFolder() {
   std::filesystem::path folder = std::filesystem::current_path(error);
   return error ? std::filesystem::path() : folder;
 }
+
+// Logs "home shown" at the first paint of the widget it watches, then removes
+// itself: the moment the user first sees the home screen, which start-up
+// timing measures to.
+class FirstPaintLog : public QObject {
+ public:
+  explicit FirstPaintLog(QWidget* watched) : QObject(watched) { watched->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ProgramLog("home shown");
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -115,6 +135,8 @@ int RunProgram(int& argc, char** argv) {
                    [&window](int id) { window.OnCommand(id); });
 
   const WindowRect rect = MainWindowRect(screenClass, screenWidth, screenHeight);
+  // Installed before the window is shown so that no paint can come first.
+  new FirstPaintLog(&window.panel());
   window.PlaceAndShow(QPoint(screenRect.x() + rect.x, screenRect.y() + rect.y));
   window.OpenAbout(true);
   for (std::size_t i = 0; i < names.size() && i < std::size_t(kMaxStartTargets); ++i)
