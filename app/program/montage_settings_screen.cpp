@@ -109,6 +109,11 @@ auto& SettingOf(SettingsRecord& settings, int listId) {
   }
 }
 
+// The setting toggle `which` flips: colour variation, signature, treasure.
+int& ToggleSetting(MontageSettings& settings, int which) {
+  return which == 0 ? settings.allowColor : which == 1 ? settings.signature : settings.treasure;
+}
+
 }  // namespace
 
 CaptionFont CaptionFontOf(const QFont& font) {
@@ -249,15 +254,18 @@ void MontageSettingsScreen::Choose(int listId, int entry) {
 
 void MontageSettingsScreen::FlipToggle(int which) {
   if (which < 0 || which >= int(std::size(kToggleCommands))) return;
-  int& value = which == 0   ? m_settings.allowColor
-               : which == 1 ? m_settings.signature
-                            : m_settings.treasure;
+  int& value = ToggleSetting(m_settings, which);
   value = value != 0 ? 0 : 1;
   Store();
-  const auto& records = m_window.panel().panel().records(kScreenMontageSettings);
+  ShowToggle(which);
+}
+
+void MontageSettingsScreen::ShowToggle(int which) {
+  ButtonPanel& buttons = m_window.panel().panel();
+  const auto& records = buttons.records(kScreenMontageSettings);
   for (int i = 0; i < int(records.size()); ++i) {
     if (records[std::size_t(i)].command == kToggleCommands[which])
-      m_window.panel().panel().Toggle(kScreenMontageSettings, i, value);
+      buttons.Toggle(kScreenMontageSettings, i, ToggleSetting(m_settings, which) != 0 ? 1 : 0);
   }
 }
 
@@ -419,15 +427,8 @@ void MontageSettingsScreen::Open() {
   m_open = true;
   ShowWidgets();
 
-  // The toggles show their settings.
-  const auto& records = buttons.records(kScreenMontageSettings);
-  const int values[] = {m_settings.allowColor, m_settings.signature, m_settings.treasure};
-  for (int i = 0; i < int(records.size()); ++i) {
-    for (int t = 0; t < int(std::size(kToggleCommands)); ++t) {
-      if (records[std::size_t(i)].command == kToggleCommands[t])
-        buttons.Toggle(kScreenMontageSettings, i, values[t] != 0 ? 1 : 0);
-    }
-  }
+  for (int which = 0; which < int(std::size(kToggleCommands)); ++which)
+    ShowToggle(which);
   ShowWords();
 }
 

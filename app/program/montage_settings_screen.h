@@ -125,6 +125,8 @@ class MontageSettingsScreen {
   void Close();
   void OpenCollectionList(int listId, int kind, int areaId);
   void ShowWords();
+  // Draws toggle `which` on or off as its setting is.
+  void ShowToggle(int which);
   // Shows the screen's own widgets while it is open, except those an open
   // drop-down list covers.
   void ShowWidgets();
