@@ -11,6 +11,7 @@
 #include "cli/effect_command.h"
 #include "cli/image_commands.h"
 #include "cli/montage_command.h"
+#include "cli/print_command.h"
 #include "cli/video_commands.h"
 #include "config/startup_settings.h"
 #include "platform/cancel_flag.h"
@@ -30,6 +31,7 @@ void PrintUsage(std::FILE* out) {
                "  effect   run an effect of the effects library on a picture file, or list them\n"
                "  image    inspect, convert, scale, crop and convert picture files\n"
                "  montage  make a montage of a picture from the selected collections\n"
+               "  print    print a picture on one sheet or as a poster, or to a PDF file\n"
                "  album    make albums and put photos into them\n"
                "  collection  list, select, build and delete tile collections\n"
                "  video    register video files to make video collections from\n"
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
   if (args[0] == "effect") return tx::cli::RunEffectCommand(rest);
   if (args[0] == "image") return tx::cli::RunImageCommand(rest);
   if (args[0] == "montage") return tx::cli::RunMontageCommand(rest);
+  if (args[0] == "print") return tx::cli::RunPrintCommand(rest);
   if (args[0] == "album") return tx::cli::RunAlbumCommand(rest);
   if (args[0] == "collection") return tx::cli::RunCollectionCommand(rest);
   if (args[0] == "video") return tx::cli::RunVideoCommand(rest);

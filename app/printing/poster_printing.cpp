@@ -1,10 +1,15 @@
 #include "app/printing/poster_printing.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <QtGui/QPageLayout>
 #include <QtGui/QPageSize>
 #include <QtGui/QPainter>
 #include <QtPrintSupport/QPrinterInfo>
 
+#include "image/image_lock.h"
+#include "image/image_utils.h"
 #include "resources/messages.h"
 
 namespace tx {
@@ -68,6 +73,25 @@ unsigned CheckPrinter(const QPrinter& printer) {
     return kStrPrinterDriverMissing;
   }
   return printer.isValid() ? 0 : kStrPrinterNoContext;
+}
+
+QImage PictureForPrinting(GlobalHandle image) {
+  PackedImage widened;
+  {
+    const ImageLock probe(image);
+    if (!probe.valid()) return {};
+    if (probe.bitCount() != 24) widened.reset(ConvertToTrueColour(image));
+  }
+  const ImageLock lock(widened ? widened.get() : image);
+  if (!lock.valid() || lock.bitCount() != 24) return {};
+  QImage picture(lock.width(), lock.height(), QImage::Format_BGR888);
+  if (picture.isNull()) return {};
+  // Packed rows are stored bottom row first.
+  const std::size_t rowBytes = std::size_t(lock.width()) * 3;
+  for (int y = 0; y < lock.height(); ++y) {
+    std::memcpy(picture.scanLine(lock.height() - 1 - y), lock.row(y), rowBytes);
+  }
+  return picture;
 }
 
 QString PrintDocumentName() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "output/print_layout.h"
+#include "platform/global_memory.h"
 
 namespace tx {
 
@@ -45,6 +46,10 @@ unsigned CheckPrinter(const QPrinter& printer);
 
 /// The document name of the print jobs (from the catalogue).
 QString PrintDocumentName();
+
+/// A top-down 24-bit copy of packed image `image` (any depth it can hold)
+/// to print from; a null image when it cannot be read.
+QImage PictureForPrinting(GlobalHandle image);
 
 /// Prints `picture` (top-down, any format) as `settings` lay it out:
 /// applies the settings, then on a PDF printer writes every non-empty sheet
