@@ -56,11 +56,15 @@ MainWindowHooks MontagePath::Hooks() {
   hooks.canEnterScreen = [this](int screen) {
     // A run keeps the window on the home screen, where it is shown.
     if (m_run->running()) return false;
+    if (screen == kScreenPrint) return m_print != nullptr && m_print->CanEnter();
     return screen != kScreenCrop || (m_crop != nullptr && m_crop->CanEnter());
   };
   hooks.cropApply = [this] { return m_crop != nullptr && MayDropMontage() && m_crop->Apply(); };
   hooks.cropCancel = [this] {
     if (m_crop != nullptr) m_crop->Cancel();
+  };
+  hooks.printCancel = [this] {
+    if (m_print != nullptr) m_print->Cancel();
   };
   hooks.save = [this] { Save(); };
   hooks.saveBeforeClose = [this] {
@@ -82,9 +86,12 @@ void MontagePath::Attach(MainWindow& window) {
   m_crop->Bind();
   m_settings = std::make_unique<MontageSettingsScreen>(window, m_engine, m_registry);
   m_settings->Bind([this] { Create(); });
+  m_print = std::make_unique<PrintScreen>(window);
+  m_print->Bind([this] { Print(); });
   window.panel().BindHandler("OpenPicture", [this](const ButtonCall&) { OpenPictureFile(); });
   window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
     if (m_crop != nullptr && m_crop->HandleListNotify(message, wParam, list)) return;
+    if (m_print != nullptr && m_print->HandleListNotify(message, wParam, list)) return;
     if (m_settings != nullptr) m_settings->HandleListNotify(message, wParam, list);
   });
 }
@@ -111,6 +118,11 @@ void MontagePath::OpenPictureFile() {
   const std::filesystem::path path = AskOpenPictureFile(m_window);
   if (path.empty()) return;
   if (m_window->OpenTargetFile(path)) m_window->GoToScreen(kScreenHome);
+}
+
+void MontagePath::Print() {
+  if (m_window == nullptr || BusyWithRun() || m_print == nullptr) return;
+  m_print->Print(ShownPicture());
 }
 
 bool MontagePath::MayDropMontage() {
@@ -187,6 +199,7 @@ void MontagePath::FullScreen() {
 void MontagePath::ScreenChanged(int from, int to) {
   if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
   if (m_settings != nullptr) m_settings->ScreenChanged(from, to);
+  if (m_print != nullptr) m_print->ScreenChanged(from, to);
   // The montage window shows the picture on the home screen and, smaller,
   // on the montage settings screen.
   if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(to));

@@ -3,7 +3,7 @@
 // target picture opened from the command line, a hand-over or a drop and
 // shown in the montage window on the home screen, the switch between the
 // target and the montage, the full-screen view of what is shown, the crop
-// screen, Save and the save before closing. Create is connected next.
+// screen, Save and the save before closing, Create and Print.
 
 #include <QtCore/QPointer>
 
@@ -12,6 +12,7 @@
 #include "app/program/crop_screen.h"
 #include "app/program/main_window.h"
 #include "app/program/montage_settings_screen.h"
+#include "app/program/print_screen.h"
 #include "app/views/montage_run.h"
 #include "app/views/montage_window.h"
 #include "montage/montage_driver.h"
@@ -40,6 +41,7 @@ class MontagePath {
   MontageWindow* montageWindow() const { return m_montageWindow.data(); }
   CropScreen* cropScreen() const { return m_crop.get(); }
   MontageSettingsScreen* settingsScreen() const { return m_settings.get(); }
+  PrintScreen* printScreen() const { return m_print.get(); }
   MontageRun& run() { return *m_run; }
 
   /// The Create command: the screen's checks, the question about an unsaved
@@ -48,6 +50,9 @@ class MontagePath {
   /// The picture-source screen's Open button: a picture file becomes the
   /// target and the window returns home.
   void OpenPictureFile();
+  /// The home screen's Print: the printer set-up and the print screen for
+  /// the shown picture; a beep without one or while a run works.
+  void Print();
 
  private:
   bool OpenTarget(const std::filesystem::path& path);
@@ -74,6 +79,7 @@ class MontagePath {
   QPointer<MontageWindow> m_montageWindow;
   std::unique_ptr<CropScreen> m_crop;
   std::unique_ptr<MontageSettingsScreen> m_settings;
+  std::unique_ptr<PrintScreen> m_print;
   std::unique_ptr<MontageRun> m_run;
   bool m_showMontage = false;
   // A close asked for while a run worked: done once the run has stopped.
