@@ -26,8 +26,13 @@ fi
 
 export TESSERIX_USER_DIR="$OUT/user"
 export TESSERIX_LOG="$OUT/tesserix.log"
+# A home of its own, where the printer set-up proposes its PDF file, and a
+# print scheduler that does not exist, so no real printer is ever used.
+export HOME="$OUT/home"
+export CUPS_SERVER="$OUT/no-scheduler.sock"
 export BIN OUT
-mkdir -p "$TESSERIX_USER_DIR"
+rm -rf "$HOME"
+mkdir -p "$TESSERIX_USER_DIR" "$HOME"
 rm -f "$TESSERIX_LOG"
 cp "$BIN/sample-target.jpg" "$OUT/first picture.jpg" 2>/dev/null || : >"$OUT/first picture.jpg"
 cp "$BIN/sample-target.jpg" "$OUT/second.jpg" 2>/dev/null || : >"$OUT/second.jpg"
@@ -86,6 +91,29 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   sleep 0.5
   shot montage
   echo "Create made a montage"
+
+  # Print the montage: the real printer set-up offers the PDF file (no
+  # printer is reachable here), Enter confirms, the print screen shows, and
+  # Print writes the file the set-up named and returns home.
+  click 584 436
+  sleep 1.5
+  shot print-setup
+  xdotool key --clearmodifiers Return
+  sleep 1
+  grep -q "^screen 5" "$TESSERIX_LOG" || fail "the printer set-up did not lead to the print screen"
+  shot print-screen
+  click 584 394
+  for i in $(seq 1 100); do
+    grep -q "^printed" "$TESSERIX_LOG" && break
+    sleep 0.2
+  done
+  grep -q "^printed 1 sheets" "$TESSERIX_LOG" || fail "Print did not print one sheet"
+  [ -s "$HOME/print.pdf" ] || fail "no PDF file at $HOME/print.pdf"
+  if command -v pdfinfo >/dev/null 2>&1; then
+    pdfinfo "$HOME/print.pdf" | grep -q "^Pages: *1$" || fail "the PDF file does not hold one page"
+  fi
+  [ "$(grep "^screen" "$TESSERIX_LOG" | tail -n 1)" = "screen 0" ] || fail "Print did not return home"
+  echo "Print wrote the montage to $HOME/print.pdf"
 
   # The montage is unsaved: Ctrl+Q asks; Esc (Cancel) keeps the program.
   xdotool windowfocus --sync "$window" 2>/dev/null || true
