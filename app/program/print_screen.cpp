@@ -3,8 +3,6 @@
 #include <string>
 #include <utility>
 
-#include <QtGui/QCursor>
-#include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
 #include <QtPrintSupport/QPrintDialog>
 #include <QtPrintSupport/QPrinter>
@@ -16,6 +14,7 @@
 #include "app/program/program_log.h"
 #include "app/views/print_preview.h"
 #include "app/views/work_off_gui.h"
+#include "app/widgets/cursors.h"
 #include "app/widgets/interface_font.h"
 #include "app/widgets/packed_image_view.h"
 #include "app/widgets/skin_panel_widget.h"
@@ -70,14 +69,6 @@ class AreaWords : public QWidget {
  private:
   QFont m_font;
   QString m_text;
-};
-
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 QString WordsOf(const std::array<QPointer<QWidget>, 4>& words, int which) {

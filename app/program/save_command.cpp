@@ -1,25 +1,14 @@
 #include "app/program/save_command.h"
 
-#include <QtGui/QCursor>
-#include <QtGui/QGuiApplication>
-
 #include "app/program/save_dialog.h"
 #include "app/views/work_off_gui.h"
+#include "app/widgets/cursors.h"
 #include "montage/montage_driver.h"
 #include "output/save_picture.h"
 #include "platform/notices.h"
 
 namespace tx {
 namespace {
-
-// The wait cursor for as long as the file is being written.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Writes on a worker thread: a large PNG or GIF takes a while, and the
 // window keeps painting meanwhile.

@@ -1,5 +1,8 @@
 #include "app/widgets/cursors.h"
 
+#include <QtGui/QCursor>
+#include <QtGui/QGuiApplication>
+
 namespace tx {
 
 Qt::CursorShape CursorShapeForId(int id) {
@@ -13,6 +16,14 @@ Qt::CursorShape CursorShapeForId(int id) {
     default:
       return Qt::ArrowCursor;
   }
+}
+
+WaitCursor::WaitCursor() {
+  QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+WaitCursor::~WaitCursor() {
+  QGuiApplication::restoreOverrideCursor();
 }
 
 }  // namespace tx

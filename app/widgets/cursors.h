@@ -13,4 +13,13 @@ inline constexpr int kCursorPointingHand = 3010;
 /// pointing hands for 3001, 3002 and 3010; the arrow for any other id.
 Qt::CursorShape CursorShapeForId(int id);
 
+/// The wait cursor over the whole application for as long as it lives.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 }  // namespace tx

@@ -1,8 +1,9 @@
 // tx-path-screenshots OUT: drives the program's own main window along the
 // montage path and saves what a user sees at each step as PNG files in OUT:
 // the sample target loaded, a crop under way, the montage settings with a
-// list open, a run half done, the finished montage, the full-screen view and
-// the Save As dialog with its option panel.
+// list open, a run half done, the finished montage, the full-screen view,
+// the Save As dialog with its option panel and the print screen in layouts
+// 0, 4 and 6.
 //
 // It starts like the program (resource library, settings, collections of
 // the user folder) but never claims the single instance, so it can run
@@ -17,12 +18,15 @@
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
+#include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPixmap>
 #include <QtGui/QScreen>
+#include <QtPrintSupport/QPrinter>
 #include <QtWidgets/QApplication>
 
+#include "app/printing/poster_printing.h"
 #include "app/program/main_window.h"
 #include "app/program/montage_path.h"
 #include "app/program/qt_notice_sink.h"
@@ -167,6 +171,27 @@ int main(int argc, char** argv) {
     }
   });
   window.hooks().save();
+
+  // The montage on the print screen in one, four and six sheets, printing
+  // to a PDF file on an A4 sheet at 300 dpi set up without a dialog.
+  QTemporaryDir scratch;
+  tx::PrintScreen& print = *path.printScreen();
+  print.printerSetup = [&scratch](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(scratch.filePath(QStringLiteral("print.pdf")));
+    tx::UseDefaultPage(printer);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    return true;
+  };
+  path.Print();
+  ok &= window.screen() == tx::kScreenPrint;
+  for (int layout : {0, 4, 6}) {
+    print.SetLayout(layout);
+    Wait(kSettleMs);
+    ok &= Shoot(window, out, ("path8-print-layout" + std::to_string(layout)).c_str());
+  }
+  window.hooks().printCancel();
+  window.GoToScreen(tx::kScreenHome);
 
   // Nothing asked on the way out: the montage is dropped on purpose.
   path.engine().MarkMontageSaved();
