@@ -3,7 +3,7 @@
 // the sample target loaded, a crop under way, the montage settings with a
 // list open, a run half done, the finished montage, the full-screen view,
 // the Save As dialog with its option panel and the print screen in layouts
-// 0, 4 and 6.
+// 0, 4 and 6 and with its layout list open.
 //
 // It starts like the program (resource library, settings, collections of
 // the user folder) but never claims the single instance, so it can run
@@ -190,6 +190,10 @@ int main(int argc, char** argv) {
     Wait(kSettleMs);
     ok &= Shoot(window, out, ("path8-print-layout" + std::to_string(layout)).c_str());
   }
+  print.ToggleLayoutList();
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path8-print-layout-list");
+  print.ToggleLayoutList();
   window.hooks().printCancel();
   window.GoToScreen(tx::kScreenHome);
 
