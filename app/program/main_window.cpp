@@ -161,6 +161,16 @@ void MainWindow::BindHomeButtons() {
       Beep();
     }
   });
+  // The web page screen's one command: the photo-sharing service in the
+  // browser; a beep when the settings name no address.
+  m_panel->BindHandler("OpenShowMeUrl", [this](const ButtonCall&) {
+    const QUrl address(QString::fromStdString(Settings().showMeUrl));
+    if (Settings().showMeUrl.empty() || !address.isValid()) {
+      Beep();
+      return;
+    }
+    OpenUrl(address);
+  });
   m_panel->BindHandler("MemberLink", [this](const ButtonCall&) {
     // Regions with a member site open it; elsewhere the button leads to the
     // photo-sharing service's screen.

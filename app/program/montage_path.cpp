@@ -54,8 +54,9 @@ MainWindowHooks MontagePath::Hooks() {
     return m_engine.montagePresent() && m_engine.montageUnsaved();
   };
   hooks.canEnterScreen = [this](int screen) {
-    // A run keeps the window on the home screen, where it is shown.
-    if (m_run->running()) return false;
+    // A run keeps the window on the home screen, where it is shown, and a
+    // collection build on its own screen.
+    if (m_run->running() || CollectionWorkRuns()) return false;
     if (screen == kScreenPrint) return m_print != nullptr && m_print->CanEnter();
     return screen != kScreenCrop || (m_crop != nullptr && m_crop->CanEnter());
   };
@@ -71,6 +72,9 @@ MainWindowHooks MontagePath::Hooks() {
     return m_window == nullptr || SaveBeforeClose(m_window, m_engine);
   };
   hooks.canClose = [this](int) {
+    if (m_pictureSource != nullptr && !m_pictureSource->CanClose()) return false;
+    if (m_myCollection != nullptr && !m_myCollection->CanClose()) return false;
+    if (m_videoCollection != nullptr && !m_videoCollection->CanClose()) return false;
     if (!m_run->running()) return true;
     // Stop the run first; the window closes (with its checks) once it has.
     m_closeAfterRun = true;
@@ -88,10 +92,22 @@ void MontagePath::Attach(MainWindow& window) {
   m_settings->Bind([this] { Create(); });
   m_print = std::make_unique<PrintScreen>(window);
   m_print->Bind([this] { Print(); });
+  m_pictureSource = std::make_unique<PictureSourceScreen>(window);
+  m_pictureSource->Bind();
+  m_myCollection = std::make_unique<MyCollectionScreen>(window, m_registry);
+  m_myCollection->Bind();
+  m_videoCollection = std::make_unique<VideoCollectionScreen>(window, m_registry);
+  m_videoCollection->Bind();
   window.panel().BindHandler("OpenPicture", [this](const ButtonCall&) { OpenPictureFile(); });
   window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
     if (m_crop != nullptr && m_crop->HandleListNotify(message, wParam, list)) return;
     if (m_print != nullptr && m_print->HandleListNotify(message, wParam, list)) return;
+    if (m_myCollection != nullptr && m_myCollection->HandleListNotify(message, wParam, list))
+      return;
+    if (m_videoCollection != nullptr && m_videoCollection->HandleListNotify(message, wParam, list))
+      return;
+    if (m_pictureSource != nullptr && m_pictureSource->HandleListNotify(message, wParam, list))
+      return;
     if (m_settings != nullptr) m_settings->HandleListNotify(message, wParam, list);
   });
 }
@@ -131,6 +147,12 @@ bool MontagePath::MayDropMontage() {
                                    kStrProgramName, kMbYesNoCancel | kMbIconQuestion);
   if (answer == kIdCancel) return false;
   return answer != kIdYes || SaveBeforeClose(m_window, m_engine);
+}
+
+bool MontagePath::CollectionWorkRuns() const {
+  return (m_pictureSource != nullptr && m_pictureSource->busy()) ||
+         (m_myCollection != nullptr && m_myCollection->busy()) ||
+         (m_videoCollection != nullptr && m_videoCollection->busy());
 }
 
 bool MontagePath::BusyWithRun() {
@@ -200,6 +222,9 @@ void MontagePath::ScreenChanged(int from, int to) {
   if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
   if (m_settings != nullptr) m_settings->ScreenChanged(from, to);
   if (m_print != nullptr) m_print->ScreenChanged(from, to);
+  if (m_pictureSource != nullptr) m_pictureSource->ScreenChanged(from, to);
+  if (m_myCollection != nullptr) m_myCollection->ScreenChanged(from, to);
+  if (m_videoCollection != nullptr) m_videoCollection->ScreenChanged(from, to);
   // The montage window shows the picture on the home screen and, smaller,
   // on the montage settings screen.
   if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(to));

@@ -12,7 +12,10 @@
 #include "app/program/crop_screen.h"
 #include "app/program/main_window.h"
 #include "app/program/montage_settings_screen.h"
+#include "app/program/my_collection_screen.h"
+#include "app/program/picture_source_screen.h"
 #include "app/program/print_screen.h"
+#include "app/program/video_collection_screen.h"
 #include "app/views/montage_run.h"
 #include "app/views/montage_window.h"
 #include "montage/montage_driver.h"
@@ -42,6 +45,9 @@ class MontagePath {
   CropScreen* cropScreen() const { return m_crop.get(); }
   MontageSettingsScreen* settingsScreen() const { return m_settings.get(); }
   PrintScreen* printScreen() const { return m_print.get(); }
+  PictureSourceScreen* pictureSourceScreen() const { return m_pictureSource.get(); }
+  MyCollectionScreen* myCollectionScreen() const { return m_myCollection.get(); }
+  VideoCollectionScreen* videoCollectionScreen() const { return m_videoCollection.get(); }
   MontageRun& run() { return *m_run; }
 
   /// The Create command: the screen's checks, the question about an unsaved
@@ -66,6 +72,8 @@ class MontagePath {
   bool MayDropMontage();
   // Whether a run works; then beeps.
   bool BusyWithRun();
+  // Whether a collection screen's work keeps the window where it is.
+  bool CollectionWorkRuns() const;
   void RunFinished(bool made);
   void ShowSwitch();
   // Shows the shown picture in the montage window over the current screen's
@@ -80,6 +88,9 @@ class MontagePath {
   std::unique_ptr<CropScreen> m_crop;
   std::unique_ptr<MontageSettingsScreen> m_settings;
   std::unique_ptr<PrintScreen> m_print;
+  std::unique_ptr<PictureSourceScreen> m_pictureSource;
+  std::unique_ptr<MyCollectionScreen> m_myCollection;
+  std::unique_ptr<VideoCollectionScreen> m_videoCollection;
   std::unique_ptr<MontageRun> m_run;
   bool m_showMontage = false;
   // A close asked for while a run worked: done once the run has stopped.
