@@ -263,7 +263,9 @@ bool AlbumList::DeleteAlbum(int index) {
   return true;
 }
 
-bool AlbumList::SaveAlbum(const fs::path& albumFilePath) {
+bool AlbumList::SaveAlbum(const fs::path& albumFile) {
+  // A copy: the caller may pass openAlbumPath(), which the save moves on.
+  const fs::path albumFilePath = albumFile;
   EnsureAlbumList();
   auto saveFile = Function<SaveFileFn>("ABM_SaveFile");
   if (!saveFile) return false;
@@ -369,6 +371,53 @@ bool AlbumList::AppendItem(GlobalHandle item) {
   GlobalUnlock(m_openHeader.items);
   ++m_openHeader.pictureCount;
   return true;
+}
+
+GlobalHandle AlbumList::OpenItem(int index) const {
+  if (!m_open || index < 0 || index >= m_openHeader.pictureCount) return nullptr;
+  const auto* items = static_cast<const GlobalHandle*>(GlobalLock(m_openHeader.items));
+  if (!items) return nullptr;
+  GlobalHandle item = items[index];
+  GlobalUnlock(m_openHeader.items);
+  return item;
+}
+
+fs::path AlbumList::OpenItemPath(int index) const {
+  GlobalHandle item = OpenItem(index);
+  const std::string stored = AlbumItemPath(item);
+  if (stored.empty()) return {};
+  bool relative = false;
+  if (GlobalSize(item) >= ABM_ITEM_PATH_FORM + 2) {
+    if (const auto* record = static_cast<const std::uint8_t*>(GlobalLock(item))) {
+      relative = (record[ABM_ITEM_PATH_FORM] | record[ABM_ITEM_PATH_FORM + 1] << 8) == 1;
+      GlobalUnlock(item);
+    }
+  }
+  return relative ? m_programDir / stored : fs::path(stored);
+}
+
+int AlbumList::RemovePictures(const std::vector<int>& indices) {
+  if (!m_open || m_openHeader.pictureCount <= 0) return 0;
+  std::vector<bool> doomed(std::size_t(m_openHeader.pictureCount), false);
+  for (int index : indices) {
+    if (index >= 0 && index < m_openHeader.pictureCount) doomed[std::size_t(index)] = true;
+  }
+  auto* items = static_cast<GlobalHandle*>(GlobalLock(m_openHeader.items));
+  if (!items) return 0;
+  std::int32_t kept = 0;
+  for (std::int32_t i = 0; i < m_openHeader.pictureCount; ++i) {
+    if (doomed[std::size_t(i)]) {
+      GlobalFree(items[i]);
+    } else {
+      items[kept++] = items[i];
+    }
+  }
+  const int removed = m_openHeader.pictureCount - kept;
+  std::fill(items + kept, items + m_openHeader.pictureCount, nullptr);
+  m_openHeader.pictureCount = kept;
+  GlobalUnlock(m_openHeader.items);
+  if (removed > 0) m_openChanged = true;
+  return removed;
 }
 
 int AlbumList::AddPictureToAlbum(NoticeOwner owner, GlobalHandle picture, const std::string& path,

@@ -132,6 +132,18 @@ class AlbumList {
   /// True once a picture was added to the open album and not yet saved.
   bool openAlbumChanged() const { return m_openChanged; }
 
+  /// The record of picture `index` of the open album (owned by this object;
+  /// valid until the album changes); null when out of range.
+  GlobalHandle OpenItem(int index) const;
+  /// The file of picture `index` of the open album: a path stored relative
+  /// to the program folder comes back joined to it. Empty when out of range.
+  std::filesystem::path OpenItemPath(int index) const;
+  /// Takes the pictures at `indices` (any order; repeated or out-of-range
+  /// indices are ignored) out of the open album, frees their records and
+  /// marks the album changed when any went. The files are not touched.
+  /// Returns how many pictures went.
+  int RemovePictures(const std::vector<int>& indices);
+
   /// Starts an add command (one pick, one drop, one command line): the
   /// "album is full" message is shown at most once until the next call.
   void BeginAddCommand() { m_limitShown = false; }
