@@ -445,14 +445,15 @@ void MyCollectionScreen::OnBuildFinished() {
     m_window.close();
     return;
   }
-  if (cancelled) {
-    if (m_progress) m_progress->SetWords(CatalogueText(kStrStopped));
-    FillCollectionList();
-    return;
-  }
+  // Stopped or done, the command ends on the montage settings screen, with
+  // the collections that have no index pruned on the way.
   PruneMyCollections();
   FillCollectionList();
   m_window.GoToScreen(kScreenMontageSettings);
+  if (cancelled) {
+    m_window.panel().SetStatusText(CatalogueText(kStrStopped).toStdString());
+    return;
+  }
   TellProblems(*run);
 }
 
