@@ -24,6 +24,8 @@ constexpr int kThumbnailCacheCount = 400;
 // Room around a thumbnail in its cell, and for its caption under it.
 constexpr int kCellPadding = 8;
 constexpr int kCaptionLines = 1;
+// The item's own margins around its caption, which the line height omits.
+constexpr int kCaptionMargin = 6;
 
 std::uint32_t Read(const std::uint8_t* record, int at, int bytes) {
   std::uint32_t value = 0;
@@ -121,6 +123,12 @@ Qt::ItemFlags AlbumItemModel::flags(const QModelIndex& index) const {
   return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void AlbumItemModel::SetItemSize(QSize size) {
+  if (size == m_itemSize) return;
+  m_itemSize = size;
+  if (!m_items.empty()) emit layoutChanged();
+}
+
 QVariant AlbumItemModel::data(const QModelIndex& index, int role) const {
   GlobalHandle record = item(index.row());
   if (!index.isValid() || !record) return {};
@@ -131,6 +139,10 @@ QVariant AlbumItemModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::ToolTipRole:
       return ReadAlbumItemFacts(record).path;
+    case Qt::SizeHintRole:
+      // One size for all, so the layout needs no thumbnail and a wide first
+      // picture does not make the captions of tall ones too short.
+      return m_itemSize.isValid() ? QVariant(m_itemSize) : QVariant();
     case Qt::DecorationRole: {
       if (const QImage* cached = m_thumbnails.object(record)) return *cached;
       QImage thumbnail = AlbumItemThumbnail(record);
@@ -213,9 +225,10 @@ void AlbumGridView::ScrollToRow(int row) {
 void AlbumGridView::FitGrid() {
   const int cell = std::max(viewport()->width() / m_columns, 2 * kCellPadding + 1);
   const int side = std::min(cell - kCellPadding, int(ABM_THUMB_MAX_SIDE));
-  const int captionHeight = fontMetrics().height() * kCaptionLines;
+  const int captionHeight = fontMetrics().height() * kCaptionLines + kCaptionMargin;
   setIconSize(QSize(side, side));
   setGridSize(QSize(cell, side + captionHeight + kCellPadding));
+  m_model.SetItemSize(QSize(cell - kCellPadding / 2, side + captionHeight));
 }
 
 void AlbumGridView::resizeEvent(QResizeEvent* event) {

@@ -47,6 +47,8 @@ class AlbumItemModel : public QAbstractListModel {
   /// the model is reset.
   void Sync(std::vector<GlobalHandle> items);
   GlobalHandle item(int row) const;
+  /// The size every item takes, whatever its thumbnail's shape.
+  void SetItemSize(QSize size);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -54,6 +56,7 @@ class AlbumItemModel : public QAbstractListModel {
 
  private:
   std::vector<GlobalHandle> m_items;
+  QSize m_itemSize;
   // Thumbnails made so far, by record; cleared when records may have been
   // freed (a freed block's address can come back for a new record).
   mutable QCache<GlobalHandle, QImage> m_thumbnails;

@@ -16,61 +16,29 @@
 #include <memory>
 #include <string>
 
-#include <QtCore/QElapsedTimer>
-#include <QtCore/QEventLoop>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
-#include <QtGui/QGuiApplication>
-#include <QtGui/QPixmap>
-#include <QtGui/QScreen>
 #include <QtPrintSupport/QPrinter>
 #include <QtWidgets/QApplication>
 
 #include "app/printing/poster_printing.h"
-#include "app/program/main_window.h"
-#include "app/program/montage_path.h"
-#include "app/program/qt_notice_sink.h"
-#include "app/program/qt_translations.h"
 #include "app/program/save_dialog.h"
 #include "app/views/crop_state.h"
 #include "app/views/full_screen_view.h"
 #include "app/widgets/skin_panel_widget.h"
-#include "collections/collection_registry.h"
-#include "config/startup_settings.h"
 #include "platform/paths.h"
-#include "resources/resource_binding.h"
+#include "tools/screenshots/program_shots.h"
 
 namespace fs = std::filesystem;
 
+using tx::shots::kSettleMs;
+using tx::shots::Shoot;
+using tx::shots::Wait;
+using tx::shots::WaitFor;
+
 namespace {
 
-constexpr int kSettleMs = 150;
 constexpr int kRunLimitMs = 120000;
-
-void Wait(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-bool WaitFor(const std::function<bool()>& done, int limitMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limitMs) return false;
-    Wait(10);
-  }
-  return true;
-}
-
-bool Shoot(QWidget& widget, const fs::path& folder, const char* name) {
-  const fs::path file = folder / (std::string(name) + ".png");
-  if (!widget.grab().save(QString::fromStdString(file.string()))) {
-    std::fprintf(stderr, "tx-path-screenshots: cannot write %s\n", file.c_str());
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -82,21 +50,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const fs::path out = argv[1];
   fs::create_directories(out);
-  tx::BindResourceLibraryOrExit();
-  tx::InstallQtTranslations(app);
-  auto sink = std::make_shared<tx::QtNoticeSink>();
-  tx::SetNoticeSink(sink);
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  tx::InitialiseStartupSettings(screen.width(), screen.height());
-  tx::Collections().PrepareCollectionFolders();
-  tx::Collections().LoadCollections();
-
-  tx::MontagePath path(tx::Collections());
-  tx::MainWindow window(path.Hooks());
-  path.Attach(window);
-  sink->SetMainWindow(&window);
-  window.PlaceAndShow(QPoint(0, 0));
-  Wait(kSettleMs);
+  tx::shots::ProgramForShots program(app);
+  tx::MontagePath& path = program.path();
+  tx::MainWindow& window = program.window();
   bool ok = true;
 
   // The sample target on the home screen.
@@ -188,7 +144,7 @@ int main(int argc, char** argv) {
   for (int layout : {0, 4, 6}) {
     print.SetLayout(layout);
     Wait(kSettleMs);
-    ok &= Shoot(window, out, ("path8-print-layout" + std::to_string(layout)).c_str());
+    ok &= Shoot(window, out, "path8-print-layout" + std::to_string(layout));
   }
   print.ToggleLayoutList();
   Wait(kSettleMs);
