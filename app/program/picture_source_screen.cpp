@@ -655,7 +655,7 @@ void PictureSourceScreen::FinishAdding() {
   m_pending.clear();
   m_next = 0;
   if (m_names) m_names->setEnabled(true);
-  ProgramLog("photos added");
+  ProgramLog("photos added " + std::to_string(m_added));
   if (Albums().openAlbumChanged()) SaveOpenAlbum();
   if (m_grid && m_added > 0) m_grid->SelectRow(Albums().openHeader().pictureCount - 1);
   ShowSelection();

@@ -36,6 +36,22 @@ mkdir -p "$TESSERIX_USER_DIR" "$HOME"
 rm -f "$TESSERIX_LOG"
 cp "$BIN/sample-target.jpg" "$OUT/first picture.jpg" 2>/dev/null || : >"$OUT/first picture.jpg"
 cp "$BIN/sample-target.jpg" "$OUT/second.jpg" 2>/dev/null || : >"$OUT/second.jpg"
+# A folder of real photos (the sample photos' packages), for the album.
+rm -rf "$OUT/photos"
+mkdir -p "$OUT/photos"
+PHOTOS=0
+TSV="$(dirname "$0")/../../data/sample/sample-photos.tsv"
+while IFS="$(printf '\t')" read -r role package container file licence; do
+  [ "$role" = tile ] && [ "$container" = - ] && [ -f "$file" ] || continue
+  PHOTOS=$((PHOTOS + 1))
+  cp "$file" "$OUT/photos/photo$PHOTOS.jpg"
+  [ "$PHOTOS" -lt 8 ] || break
+done <"$TSV"
+if [ "$PHOTOS" -eq 0 ]; then
+  echo "failed: no sample photos (run scripts/setup)"
+  exit 1
+fi
+export PHOTOS
 
 # The screen must be larger than 640 x 480 and in full colour, or the
 # program refuses to start.
@@ -77,6 +93,52 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   click 584 556
   grep -q "^screen 0" "$TESSERIX_LOG" || fail "a click did not return home"
   echo "clicks moved to the montage settings and back"
+
+  # A folder of photos becomes an album through the picture source screen
+  # (New, then Add with the real open-file dialog: the folder typed, then the
+  # files), the album a My Collection built on its screen, and the sample
+  # collection is left out, so the montage below is made of these photos.
+  click 584 80
+  grep -q "^screen 1" "$TESSERIX_LOG" || fail "a click did not reach the picture source"
+  click 582 302
+  xdotool key --clearmodifiers Return
+  sleep 0.5
+  click 694 302
+  sleep 1.5
+  xdotool type --delay 20 "$OUT/photos"
+  xdotool key --clearmodifiers Return
+  sleep 1
+  xdotool type --delay 20 "$(cd "$OUT/photos" && printf "\"%s\" " *.jpg)"
+  xdotool key --clearmodifiers Return
+  for i in $(seq 1 100); do
+    grep -q "^photos added" "$TESSERIX_LOG" && break
+    sleep 0.2
+  done
+  grep -q "^photos added $PHOTOS" "$TESSERIX_LOG" || fail "the album did not take the $PHOTOS photos"
+  shot album
+  echo "an album of $PHOTOS photos made through the open-file dialog"
+  click 582 554
+  click 584 184
+  click 584 386
+  grep -q "^screen 4" "$TESSERIX_LOG" || fail "a click did not reach the My Collection screen"
+  click 140 96
+  click 584 288
+  grep -q "^my collections added" "$TESSERIX_LOG" || fail "Add made no My Collection"
+  click 584 344
+  for i in $(seq 1 300); do
+    grep -q "^my collections built" "$TESSERIX_LOG" && break
+    sleep 0.2
+  done
+  grep -q "^my collections built" "$TESSERIX_LOG" || fail "the My Collection was not built"
+  [ "$(grep "^screen" "$TESSERIX_LOG" | tail -n 1)" = "screen 3" ] ||
+    fail "the build did not end on the montage settings"
+  # The sample collection: a click moves its weight 1, 2, 3, then off.
+  click 100 370
+  click 100 370
+  click 100 370
+  shot my-collection-built
+  click 584 556
+  echo "the album was built into a My Collection and chosen alone"
 
   # Create from the settings screen: the run is shown at home and ends with
   # a montage made from the sample collection.
