@@ -172,7 +172,9 @@ AlbumGridView::AlbumGridView(int columns, QWidget* parent)
   setTextElideMode(Qt::ElideMiddle);
   setWordWrap(false);
   setFrameShape(QFrame::NoFrame);
+  // Drops arrive at the viewport, which passes them to this view's handlers.
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDragEnabled(false);
   setDropIndicatorShown(false);
   setFont(InterfaceQFont(kLabelPixels));

@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QMimeData>
+#include <QtCore/QUrl>
+#include <QtGui/QDragEnterEvent>
+#include <QtGui/QDropEvent>
+#include <QtGui/QWindow>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -276,8 +282,19 @@ TEST_F(PictureSourceTest, PhotosComeFromTheDialogAndFromADroppedFolder) {
   WritePicture("drop/a.bmp");
   WritePicture("drop/deeper/b.bmp");
   std::ofstream(folder / "notes.txt") << "not a picture";
-  // What the grid reports for a drop of the folder.
-  emit grid().filesDropped({QString::fromStdString(folder.string())});
+  // The folder dragged from a file manager and dropped on the grid: the
+  // events come to the window as the window system brings them.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.string()))});
+  QWindow* handle = window->windowHandle();
+  ASSERT_NE(handle, nullptr);
+  const QPoint at = grid().viewport()->mapTo(window.get(), grid().viewport()->rect().center());
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(handle, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(handle, &drop);
+  EXPECT_TRUE(drop.isAccepted());
   EXPECT_TRUE(screen().busy());
   WaitForAdd();
   EXPECT_EQ(grid().model()->rowCount(), 5);
