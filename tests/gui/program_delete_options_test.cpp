@@ -72,15 +72,7 @@ TEST(DeleteOptionsTest, TheDialogOffersBothChoicesWithTheFirstPreselected) {
 
 // Clicks the button of `command` on the screen shown, as a user would.
 void ClickCommand(MainWindow& window, const std::string& command) {
-  SkinPanelWidget& panel = window.panel();
-  for (const ButtonRecord& r : panel.panel().main()->records()) {
-    if (r.command != command) continue;
-    const QPoint at((r.rect.left + r.rect.right) / 2, (r.rect.top + r.rect.bottom) / 2);
-    QTest::mouseMove(&panel, at);
-    QTest::mouseClick(&panel, Qt::LeftButton, {}, at);
-    return;
-  }
-  ADD_FAILURE() << "no button " << command;
+  guitest::ClickButton(window.panel(), window.screen(), command);
 }
 
 TEST(WebPageScreenTest, TheButtonOpensTheServiceOrBeeps) {

@@ -107,16 +107,7 @@ class MontageSettingsTest : public ::testing::Test {
   }
 
   // Clicks the middle of the row showing item `item` of list `id`.
-  void ClickListItem(int id, int item) {
-    SkinnedList* list = panel().lists().FindList(id);
-    ASSERT_NE(list, nullptr);
-    const std::vector<ListRowDraw> rows = list->RowsToDraw();
-    const int row = item - list->store().top();
-    ASSERT_TRUE(row >= 0 && row < int(rows.size())) << "item " << item << " is not in view";
-    const ButtonRect& rect = rows[std::size_t(row)].rect;
-    QTest::mouseClick(&panel(), Qt::LeftButton, {},
-                      QPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
-  }
+  void ClickListItem(int id, int item) { guitest::ClickListRow(window->panel(), id, item); }
 
   guitest::ProgramEnvironment env;
   std::unique_ptr<Configuration> m_configuration;

@@ -79,26 +79,9 @@ class MyCollectionScreenTest : public ::testing::Test {
 
   void Enter() { ASSERT_TRUE(window->GoToScreen(kScreenMyCollection)); }
   void ClickCommand(const std::string& command) {
-    for (const ButtonRecord& r : panel().panel().records(kScreenMyCollection)) {
-      if (r.command != command) continue;
-      const QPoint at((r.rect.left + r.rect.right) / 2, (r.rect.top + r.rect.bottom) / 2);
-      QTest::mouseMove(&panel(), at);
-      QTest::mouseClick(&panel(), Qt::LeftButton, {}, at);
-      return;
-    }
-    ADD_FAILURE() << "no button " << command;
+    guitest::ClickButton(panel(), kScreenMyCollection, command);
   }
-  void ClickListItem(int id, int item) {
-    SkinnedList* list = panel().lists().FindList(id);
-    ASSERT_NE(list, nullptr);
-    const std::vector<ListRowDraw> rows = list->RowsToDraw();
-    const int row = item - list->store().top();
-    ASSERT_TRUE(row >= 0 && row < int(rows.size())) << "item " << item << " is not in view";
-    const ButtonRect& rect = rows[std::size_t(row)].rect;
-    const QPoint at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    QTest::mouseMove(&panel(), at);
-    QTest::mouseClick(&panel(), Qt::LeftButton, {}, at);
-  }
+  void ClickListItem(int id, int item) { guitest::ClickListRow(panel(), id, item); }
   ListStore& Store(int id) {
     SkinnedList* list = panel().lists().FindList(id);
     EXPECT_NE(list, nullptr);

@@ -76,15 +76,7 @@ class PictureSourceTest : public ::testing::Test {
   }
 
   void Click(const std::string& command) {
-    SkinPanelWidget& panel = window->panel();
-    for (const ButtonRecord& r : panel.panel().main()->records()) {
-      if (r.command != command) continue;
-      const QPoint at((r.rect.left + r.rect.right) / 2, (r.rect.top + r.rect.bottom) / 2);
-      QTest::mouseMove(&panel, at);
-      QTest::mouseClick(&panel, Qt::LeftButton, {}, at);
-      return;
-    }
-    ADD_FAILURE() << "no button " << command;
+    guitest::ClickButton(window->panel(), window->screen(), command);
   }
 
   std::string WritePicture(const std::string& name, int width = 40, int height = 30) {

@@ -69,26 +69,10 @@ class PrintScreenTest : public ::testing::Test {
   }
 
   void Click(const std::string& command, int argument = 0) {
-    for (const ButtonRecord& r : panel().panel().main()->records()) {
-      if (r.command != command || (argument != 0 && ArgLow(r.argument) != argument)) continue;
-      const QPoint at((r.rect.left + r.rect.right) / 2, (r.rect.top + r.rect.bottom) / 2);
-      QTest::mouseMove(&panel(), at);
-      QTest::mouseClick(&panel(), Qt::LeftButton, {}, at);
-      return;
-    }
-    ADD_FAILURE() << "no button " << command << " on screen " << window->screen();
+    guitest::ClickButton(panel(), window->screen(), command, argument);
   }
 
-  void ClickListItem(int id, int item) {
-    SkinnedList* list = panel().lists().FindList(id);
-    ASSERT_NE(list, nullptr);
-    const std::vector<ListRowDraw> rows = list->RowsToDraw();
-    const int row = item - list->store().top();
-    ASSERT_TRUE(row >= 0 && row < int(rows.size()));
-    const ButtonRect& rect = rows[std::size_t(row)].rect;
-    QTest::mouseClick(&panel(), Qt::LeftButton, {},
-                      QPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
-  }
+  void ClickListItem(int id, int item) { guitest::ClickListRow(panel(), id, item); }
 
   // The pages of the PDF file written.
   int PdfPages() {

@@ -10,12 +10,14 @@
 
 #include <QtCore/QTimer>
 #include <QtCore/QUrl>
+#include <QtTest/QTest>
 #include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
 
 #include "app/program/help_pages.h"
 #include "app/program/save_dialog.h"
+#include "app/widgets/skin_panel_widget.h"
 #include "config/settings_access.h"
 #include "platform/notices.h"
 #include "resources/resource_binding.h"
@@ -85,6 +87,40 @@ class ProgramEnvironment {
 };
 
 constexpr int kPollMs = 10;
+
+/// Clicks the middle of the button of `command` on screen `screen` as a
+/// user would (the pointer moves there first); with `argument` not 0, the
+/// button with that argument.
+inline void ClickButton(SkinPanelWidget& panel, int screen, const std::string& command,
+                        int argument = 0) {
+  for (const ButtonRecord& r : panel.panel().records(screen)) {
+    if (r.command != command || (argument != 0 && ArgLow(r.argument) != argument)) continue;
+    const QPoint at((r.rect.left + r.rect.right) / 2, (r.rect.top + r.rect.bottom) / 2);
+    QTest::mouseMove(&panel, at);
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, at);
+    return;
+  }
+  ADD_FAILURE() << "no button " << command << " on screen " << screen;
+}
+
+/// Clicks the middle of the row showing item `item` of open list `id`.
+inline void ClickListRow(SkinPanelWidget& panel, int id, int item) {
+  SkinnedList* list = panel.lists().FindList(id);
+  if (list == nullptr) {
+    ADD_FAILURE() << "list " << id << " is not open";
+    return;
+  }
+  const std::vector<ListRowDraw> rows = list->RowsToDraw();
+  const int row = item - list->store().top();
+  if (row < 0 || row >= int(rows.size())) {
+    ADD_FAILURE() << "item " << item << " of list " << id << " is not in view";
+    return;
+  }
+  const ButtonRect& rect = rows[std::size_t(row)].rect;
+  const QPoint at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  QTest::mouseMove(&panel, at);
+  QTest::mouseClick(&panel, Qt::LeftButton, {}, at);
+}
 
 // Acts on the Save As dialog each time it is found showing: the first
 // action on the first showing, and so on. A showing left without an

@@ -94,16 +94,7 @@ class VideoCollectionTest : public ::testing::Test {
     return started;
   }
   // Clicks the middle of the row showing item `item` of list `id`.
-  void ClickListItem(int id, int item) {
-    SkinnedList* list = panel().lists().FindList(id);
-    ASSERT_NE(list, nullptr);
-    const std::vector<ListRowDraw> rows = list->RowsToDraw();
-    const int row = item - list->store().top();
-    ASSERT_TRUE(row >= 0 && row < int(rows.size())) << "item " << item << " is not in view";
-    const ButtonRect& rect = rows[std::size_t(row)].rect;
-    QTest::mouseClick(&panel(), Qt::LeftButton, {},
-                      QPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
-  }
+  void ClickListItem(int id, int item) { guitest::ClickListRow(panel(), id, item); }
   const ButtonRecord& Record(const std::string& command) {
     for (const ButtonRecord& record : panel().panel().records(kScreenVideo)) {
       if (record.command == command) return record;
@@ -112,9 +103,7 @@ class VideoCollectionTest : public ::testing::Test {
     return panel().panel().records(kScreenVideo).front();
   }
   void ClickButton(const std::string& command) {
-    const ButtonRect rect = Record(command).rect;
-    QTest::mouseClick(&panel(), Qt::LeftButton, {},
-                      QPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
+    guitest::ClickButton(panel(), kScreenVideo, command);
   }
   bool ShownWith(const std::string& words) const {
     for (const std::string& shown : env.sink->shown) {
