@@ -87,6 +87,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   click() {
     xdotool mousemove --window "$window" "$1" "$2" sleep 0.2 click 1 sleep 0.5
   }
+  # Waits until a dialog of the program shows (a second visible window).
+  wait_dialog() {
+    for i in $(seq 1 50); do
+      [ "$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | wc -l)" -gt 1 ] && break
+      sleep 0.2
+    done
+    sleep 0.5
+  }
   click 584 184
   grep -q "^screen 3" "$TESSERIX_LOG" || fail "a click did not reach the montage settings"
   shot montage-settings
@@ -104,7 +112,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   xdotool key --clearmodifiers Return
   sleep 0.5
   click 694 302
-  sleep 1.5
+  wait_dialog
   xdotool type --delay 20 "$OUT/photos"
   xdotool key --clearmodifiers Return
   sleep 1
@@ -158,7 +166,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   # printer is reachable here), Enter confirms, the print screen shows, and
   # Print writes the file the set-up named and returns home.
   click 584 436
-  sleep 1.5
+  wait_dialog
   shot print-setup
   xdotool key --clearmodifiers Return
   sleep 1
