@@ -25,7 +25,8 @@ cmake --install "$BUILD" --prefix "$STAGE" >"$OUT/install.log" 2>&1 ||
   fail "cmake --install did not finish (see $OUT/install.log)"
 for file in bin/tesserix bin/tesserix-cli lib/tesserix/Tesserix.set lib/tesserix/Res_TX.so \
   lib/tesserix/Res_EN.so lib/tesserix/Albumkit.so lib/tesserix/libfxkit.so \
-  lib/tesserix/TXS/Sample.TXS lib/tesserix/sample-target.jpg lib/tesserix/help/en/index.html; do
+  lib/tesserix/TXS/Sample.TXS lib/tesserix/sample-target.jpg lib/tesserix/help/en/index.html \
+  share/applications/com.korvex.Tesserix.desktop; do
   [ -e "$STAGE/$file" ] || fail "the installed tree lacks $file"
 done
 if ldd "$STAGE/bin/tesserix-cli" | grep -q "not found"; then
@@ -34,6 +35,11 @@ fi
 # The build tree must not be what the installed programs find.
 if ldd "$STAGE/bin/tesserix-cli" | grep -q "=> $BUILD/bin/"; then
   fail "the installed tesserix-cli loads libraries from the build tree"
+fi
+
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desktop-file-validate "$STAGE/share/applications/com.korvex.Tesserix.desktop" ||
+    fail "the desktop entry does not validate"
 fi
 
 touch "$OUT/installed.mark"
