@@ -26,7 +26,8 @@ cmake --install "$BUILD" --prefix "$STAGE" >"$OUT/install.log" 2>&1 ||
 for file in bin/tesserix bin/tesserix-cli lib/tesserix/Tesserix.set lib/tesserix/Res_TX.so \
   lib/tesserix/Res_EN.so lib/tesserix/Albumkit.so lib/tesserix/libfxkit.so \
   lib/tesserix/TXS/Sample.TXS lib/tesserix/sample-target.jpg lib/tesserix/help/en/index.html \
-  share/applications/com.korvex.Tesserix.desktop; do
+  share/applications/com.korvex.Tesserix.desktop share/icons/hicolor/16x16/apps/tesserix.png \
+  share/icons/hicolor/48x48/apps/tesserix.png share/icons/hicolor/256x256/apps/tesserix.png; do
   [ -e "$STAGE/$file" ] || fail "the installed tree lacks $file"
 done
 if ldd "$STAGE/bin/tesserix-cli" | grep -q "not found"; then
