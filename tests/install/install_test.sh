@@ -28,7 +28,8 @@ for file in bin/tesserix bin/tesserix-cli lib/tesserix/Tesserix.set lib/tesserix
   lib/tesserix/TXS/Sample.TXS lib/tesserix/sample-target.jpg lib/tesserix/help/en/index.html \
   share/applications/com.korvex.Tesserix.desktop share/icons/hicolor/16x16/apps/tesserix.png \
   share/icons/hicolor/48x48/apps/tesserix.png share/icons/hicolor/256x256/apps/tesserix.png \
-  share/man/man1/tesserix.1 share/man/man1/tesserix-cli.1; do
+  share/man/man1/tesserix.1.gz share/man/man1/tesserix-cli.1.gz share/doc/tesserix/copyright \
+  share/doc/tesserix/changelog.gz; do
   [ -e "$STAGE/$file" ] || fail "the installed tree lacks $file"
 done
 if ldd "$STAGE/bin/tesserix-cli" | grep -q "not found"; then
@@ -48,10 +49,10 @@ fi
 # command-line tool among it.
 "$STAGE/bin/tesserix" --help | head -n 1 | grep -q "^usage: tesserix" ||
   fail "the installed tesserix gives no help"
-grep -q "^usage: tesserix \[PICTURE" "$STAGE/share/man/man1/tesserix.1" ||
+gzip -dc "$STAGE/share/man/man1/tesserix.1.gz" | grep -q "^usage: tesserix \[PICTURE" ||
   fail "tesserix(1) does not hold the program's help"
 for group in effect image montage print album collection video string config; do
-  grep -q "^\.SS $group\$" "$STAGE/share/man/man1/tesserix-cli.1" ||
+  gzip -dc "$STAGE/share/man/man1/tesserix-cli.1.gz" | grep -q "^\.SS $group\$" ||
     fail "tesserix-cli(1) lacks the $group commands"
 done
 
