@@ -29,7 +29,7 @@ for file in bin/tesserix bin/tesserix-cli lib/tesserix/Tesserix.set lib/tesserix
   share/applications/com.korvex.Tesserix.desktop share/icons/hicolor/16x16/apps/tesserix.png \
   share/icons/hicolor/48x48/apps/tesserix.png share/icons/hicolor/256x256/apps/tesserix.png \
   share/man/man1/tesserix.1.gz share/man/man1/tesserix-cli.1.gz share/doc/tesserix/copyright \
-  share/doc/tesserix/changelog.gz; do
+  share/doc/tesserix/changelog.gz share/metainfo/com.korvex.Tesserix.metainfo.xml; do
   [ -e "$STAGE/$file" ] || fail "the installed tree lacks $file"
 done
 if ldd "$STAGE/bin/tesserix-cli" | grep -q "not found"; then
@@ -43,6 +43,10 @@ fi
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$STAGE/share/applications/com.korvex.Tesserix.desktop" ||
     fail "the desktop entry does not validate"
+fi
+if command -v appstreamcli >/dev/null 2>&1; then
+  appstreamcli validate --no-net "$STAGE/share/metainfo/com.korvex.Tesserix.metainfo.xml" \
+    >"$OUT/metainfo.log" 2>&1 || fail "the metainfo does not validate: $(cat "$OUT/metainfo.log")"
 fi
 
 # The manual pages hold the programs' own help, every command group of the

@@ -36,7 +36,8 @@ for file in ./usr/bin/tesserix ./usr/bin/tesserix-cli ./usr/lib/tesserix/Tesseri
   ./usr/lib/tesserix/Res_TX.so ./usr/lib/tesserix/TXS/Sample.TXS \
   ./usr/share/applications/com.korvex.Tesserix.desktop \
   ./usr/share/icons/hicolor/256x256/apps/tesserix.png ./usr/share/man/man1/tesserix.1.gz \
-  ./usr/share/doc/tesserix/copyright ./usr/share/doc/tesserix/changelog.gz; do
+  ./usr/share/doc/tesserix/copyright ./usr/share/doc/tesserix/changelog.gz \
+  ./usr/share/metainfo/com.korvex.Tesserix.metainfo.xml; do
   grep -qx "$file" "$OUT/contents" || fail "the package lacks $file"
 done
 # Nothing of the build's tests, benchmarks or tools goes into the package.
