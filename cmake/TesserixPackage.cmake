@@ -20,7 +20,7 @@ set(CPACK_STRIP_FILES ON)
 # Our own shared libraries live in the program folder beside the rest.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-noto-cjk, fonts-dejavu-core, qt6-translations-l10n, qt6-qpa-plugins, libqt6printsupport6")
+    "fonts-noto-cjk, fonts-dejavu-core, qt6-translations-l10n, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups-client, xdg-utils")
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_SOURCE_DIR}/out)
 
