@@ -63,11 +63,7 @@ class MontageSettingsTest : public ::testing::Test {
     m_registry->PrepareCollectionFolders();
     m_registry->LoadCollections();
     ASSERT_EQ(m_registry->GetCollectionCount(kDiscCollection), 1);
-    m_path = std::make_unique<MontagePath>(*m_registry);
-    window = std::make_unique<MainWindow>(m_path->Hooks(), programFolder);
-    m_path->Attach(*window);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     ClearCancel();
   }
   void TearDown() override {

@@ -43,11 +43,7 @@ class MyCollectionScreenTest : public ::testing::Test {
     SetAlbums(std::make_unique<AlbumList>(*m_configuration, programFolder, UserFolder()));
     ASSERT_TRUE(Albums().LoadAlbumLibrary());
     Albums().EnsureAlbumList();
-    m_path = std::make_unique<MontagePath>(*m_registry);
-    window = std::make_unique<MainWindow>(m_path->Hooks(), programFolder);
-    m_path->Attach(*window);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
   }
   void TearDown() override {
     window.reset();

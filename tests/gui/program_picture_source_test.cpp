@@ -51,11 +51,7 @@ class PictureSourceTest : public ::testing::Test {
     fs::create_directories(pictures);
     m_registry =
         std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
-    m_path = std::make_unique<MontagePath>(*m_registry);
-    window = std::make_unique<MainWindow>(m_path->Hooks(), programFolder);
-    m_path->Attach(*window);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
   }
   void TearDown() override {
     window.reset();

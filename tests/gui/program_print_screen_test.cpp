@@ -36,11 +36,7 @@ class PrintScreenTest : public ::testing::Test {
                                                       env.dir.path() / "Tesserix.ini");
     m_registry =
         std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
-    m_path = std::make_unique<MontagePath>(*m_registry);
-    window = std::make_unique<MainWindow>(m_path->Hooks(), programFolder);
-    m_path->Attach(*window);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     // Every set-up chooses a PDF file on an A4 sheet unless a test says
     // otherwise.
     print().printerSetup = [this](QPrinter& printer) {

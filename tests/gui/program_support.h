@@ -16,6 +16,8 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/program/help_pages.h"
+#include "app/program/main_window.h"
+#include "app/program/montage_path.h"
 #include "app/program/save_dialog.h"
 #include "app/widgets/skin_panel_widget.h"
 #include "config/settings_access.h"
@@ -87,6 +89,17 @@ class ProgramEnvironment {
 };
 
 constexpr int kPollMs = 10;
+
+/// The program's main window with every screen on `registry`, made as the
+/// program makes it and shown; false when it did not show.
+inline bool ShowProgramWindow(CollectionRegistry& registry, std::unique_ptr<MontagePath>& path,
+                              std::unique_ptr<MainWindow>& window) {
+  path = std::make_unique<MontagePath>(registry);
+  window = std::make_unique<MainWindow>(path->Hooks(), ProgramEnvironment::ProgramFolder());
+  path->Attach(*window);
+  window->show();
+  return QTest::qWaitForWindowExposed(window.get());
+}
 
 /// Clicks the middle of the button of `command` on screen `screen` as a
 /// user would (the pointer moves there first); with `argument` not 0, the

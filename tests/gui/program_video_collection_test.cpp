@@ -46,11 +46,7 @@ class VideoCollectionTest : public ::testing::Test {
         std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
     m_registry->PrepareCollectionFolders();
     m_registry->LoadCollections();
-    m_path = std::make_unique<MontagePath>(*m_registry);
-    window = std::make_unique<MainWindow>(m_path->Hooks(), programFolder);
-    m_path->Attach(*window);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     ASSERT_TRUE(window->GoToScreen(kScreenVideo));
     ClearCancel();
   }
