@@ -67,11 +67,9 @@ unsigned CheckPrinter(const QPrinter& printer) {
   if (printer.outputFormat() == QPrinter::PdfFormat) {
     return printer.outputFileName().isEmpty() ? kStrPrintJobNotStarted : 0;
   }
-  if (QPrinterInfo::availablePrinterNames().isEmpty()) return kStrNoPrinterInstalled;
-  if (printer.printerName().isEmpty() ||
-      !QPrinterInfo::availablePrinterNames().contains(printer.printerName())) {
-    return kStrPrinterDriverMissing;
-  }
+  const QStringList installed = QPrinterInfo::availablePrinterNames();
+  if (installed.isEmpty()) return kStrNoPrinterInstalled;
+  if (!installed.contains(printer.printerName())) return kStrPrinterDriverMissing;
   return printer.isValid() ? 0 : kStrPrinterNoContext;
 }
 
