@@ -31,7 +31,7 @@ export TESSERIX_LOG="$OUT/tesserix.log"
 export HOME="$OUT/home"
 export CUPS_SERVER="$OUT/no-scheduler.sock"
 export BIN OUT
-rm -rf "$HOME"
+rm -rf "$HOME" "$TESSERIX_USER_DIR"
 mkdir -p "$TESSERIX_USER_DIR" "$HOME"
 rm -f "$TESSERIX_LOG"
 cp "$BIN/sample-target.jpg" "$OUT/first picture.jpg" 2>/dev/null || : >"$OUT/first picture.jpg"
