@@ -6,6 +6,7 @@
 
 #include "albums/album_list.h"
 #include "cli/build_progress.h"
+#include "cli/duplicates_command.h"
 #include "cli/video_commands.h"
 #include "collections/collection_registry.h"
 #include "collections/my_collection_commands.h"
@@ -22,7 +23,9 @@ constexpr char kUsage[] =
     "       tesserix-cli collection add-video SOURCEKEY...\n"
     "       tesserix-cli collection build-video [TITLE...] [--interval MS] [--keep-flat]\n"
     "       tesserix-cli collection select KEY STATUS   (STATUS 0 to 3)\n"
-    "       tesserix-cli collection delete KEY\n";
+    "       tesserix-cli collection delete KEY\n"
+    "       tesserix-cli collection duplicates [KEY...] [--threshold T] [--sheet OUT.png] "
+    "[--json]\n";
 
 // The record count of an index file, or -1 when it cannot be read.
 long TileCount(const std::filesystem::path& indexFile) {
@@ -190,6 +193,9 @@ CollectionRegistry& LoadedCollections() {
 }
 
 int RunCollectionCommand(const Args& args) {
+  // Answers its own --help, which explains the distance it measures.
+  if (!args.empty() && args[0] == "duplicates")
+    return RunDuplicatesCommand({args.begin() + 1, args.end()});
   if (std::optional<int> answered = AnswerUsage(args, kUsage)) return *answered;
   CollectionRegistry& registry = LoadedCollections();
   Albums().LoadAlbumLibrary();

@@ -9,6 +9,7 @@
 #include "cli/collection_commands.h"
 #include "collections/collection_registry.h"
 #include "config/startup_settings.h"
+#include "montage/match_map.h"
 #include "montage/montage_driver.h"
 #include "rastio/rastio.h"
 
@@ -32,7 +33,20 @@ constexpr char kUsage[] =
     "  --use KEY:WEIGHT,...     use exactly these collections with these weights (1..3)\n"
     "  --seed N                 seed of the random visiting order\n"
     "  --plan-out FILE          write the cells and their tiles as JSON\n"
-    "  --yes                    answer yes to the question about few tiles\n";
+    "  --match-map OUT          write a map of how well each tile matches its cell\n"
+    "                           (viridis: dark is close, yellow is far) with a legend\n"
+    "  --match-map-scale cell|full  a block of 8 x 6 pixels per cell (default) or\n"
+    "                           the montage's own size\n"
+    "  --report FILE            write the montage report as JSON: the match distance's\n"
+    "                           median and 95th percentile, each collection's use, the\n"
+    "                           20 worst-matched cells and the colour gaps\n"
+    "  --report-swatches OUT    draw the colour gaps as labelled swatches\n"
+    "  --yes                    answer yes to the question about few tiles\n"
+    "The match distance of a cell is the score its tile was chosen by, without the\n"
+    "penalty for reuse: the sum over the 48 samples of the squared channel\n"
+    "differences (each side's mean removed under colour variation), x 9 / (weight + 8).\n"
+    "A colour gap is a cluster of the cell colours whose tiles are furthest off in\n"
+    "colour; its \"nearest\" is 48 x the squared colour difference to the closest tile.\n";
 
 constexpr std::int32_t kSaveQuality = 90;
 
@@ -170,6 +184,55 @@ bool WritePlan(const std::string& path, const MontagePlan& plan) {
   return bool(out);
 }
 
+std::string JsonNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  return text;
+}
+
+bool WriteReport(const std::string& path, const MatchReport& report) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "{\"distance\": {\"median\": " << report.median << ", \"p95\": " << report.p95
+      << "},\n \"collections\": [";
+  for (std::size_t i = 0; i < report.collections.size(); ++i) {
+    const CollectionUse& use = report.collections[i];
+    out << (i ? ",\n  " : "\n  ") << "{\"key\": " << JsonString(use.key)
+        << ", \"loaded\": " << use.loaded << ", \"used\": " << use.used
+        << ", \"distinct\": " << use.distinct << ", \"max_uses\": " << use.maxUses << "}";
+  }
+  out << "],\n \"worst\": [";
+  for (std::size_t i = 0; i < report.worst.size(); ++i) {
+    const WorstCell& cell = report.worst[i];
+    out << (i ? ",\n  " : "\n  ") << "{\"col\": " << cell.col << ", \"row\": " << cell.row
+        << ", \"distance\": " << cell.distance << ", \"mean\": \"" << ColourHex(cell.meanColour)
+        << "\", \"key\": " << JsonString(cell.key) << ", \"tile\": " << cell.tile << "}";
+  }
+  out << "],\n \"gaps\": [";
+  for (std::size_t i = 0; i < report.gaps.size(); ++i) {
+    const ColourGap& gap = report.gaps[i];
+    out << (i ? ",\n  " : "\n  ") << "{\"share\": " << JsonNumber(gap.share) << ", \"mean\": \""
+        << ColourHex(gap.meanColour) << "\", \"nearest\": " << gap.nearest << "}";
+  }
+  out << "]}\n";
+  out.close();
+  return bool(out);
+}
+
+// Saves a picture of the report in the type the extension names.
+bool SaveReportPicture(const QImage& picture, const std::string& path, std::string& error) {
+  PackedImage packed = PackedImageOf(picture);
+  if (!packed) {
+    error = "cannot draw " + path;
+    return false;
+  }
+  const std::int32_t options[6] = {kSaveQuality, 0, 0, 24, 0, 0};
+  if (EzSaveFile(packed.get(), path.c_str(), kSaveByExtension, options) != 0) {
+    error = EzLastError();
+    return false;
+  }
+  return true;
+}
+
 // The options that would keep the output within the limit, for the refusal.
 std::string FittingChoices(GlobalHandle target, const MontageSettings& settings) {
   std::uint16_t width = 0;
@@ -207,6 +270,10 @@ int RunMontageCommand(const Args& args) {
   std::string target;
   std::string out;
   std::string planOut;
+  std::string matchMapOut;
+  MatchMapScale matchMapScale = MatchMapScale::Cell;
+  std::string reportOut;
+  std::string swatchesOut;
   bool yes = false;
   MontageSettings& s = request.settings;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -272,6 +339,22 @@ int RunMontageCommand(const Args& args) {
       const std::string* text = value();
       ok = text != nullptr;
       if (ok) planOut = *text;
+    } else if (option == "--match-map") {
+      const std::string* text = value();
+      ok = text != nullptr;
+      if (ok) matchMapOut = *text;
+    } else if (option == "--match-map-scale") {
+      const std::string* text = value();
+      ok = text && (*text == "cell" || *text == "full");
+      if (ok) matchMapScale = *text == "full" ? MatchMapScale::Full : MatchMapScale::Cell;
+    } else if (option == "--report") {
+      const std::string* text = value();
+      ok = text != nullptr;
+      if (ok) reportOut = *text;
+    } else if (option == "--report-swatches") {
+      const std::string* text = value();
+      ok = text != nullptr;
+      if (ok) swatchesOut = *text;
     } else if (option == "--yes") {
       yes = true;
     } else if (target.empty() && option.rfind("-", 0) != 0) {
@@ -324,10 +407,23 @@ int RunMontageCommand(const Args& args) {
   if (!planOut.empty() && !WritePlan(planOut, report.plan)) {
     return Fail("cannot write " + planOut);
   }
+  std::string error;
+  if (!matchMapOut.empty() &&
+      !SaveReportPicture(DrawMatchMap(report.match, matchMapScale), matchMapOut, error)) {
+    return Fail(error);
+  }
+  if (!reportOut.empty() && !WriteReport(reportOut, report.match)) {
+    return Fail("cannot write " + reportOut);
+  }
+  if (!swatchesOut.empty() &&
+      !SaveReportPicture(DrawGapSwatches(report.match), swatchesOut, error)) {
+    return Fail(error);
+  }
   std::printf(
-      "%s: %d cells, %u tiles loaded, %d distinct tiles used; analysis %.3f s, placement %.3f s, "
-      "rendering %.3f s, saving %.3f s\n",
+      "%s: %d cells, %u tiles loaded, %d distinct tiles used; match distance median %lld, "
+      "95th percentile %lld; analysis %.3f s, placement %.3f s, rendering %.3f s, saving %.3f s\n",
       out.c_str(), report.plan.cols * report.plan.rows, report.tilesLoaded, report.distinctTiles,
+      static_cast<long long>(report.match.median), static_cast<long long>(report.match.p95),
       report.analysisSeconds, report.placementSeconds, report.renderSeconds, savingSeconds);
   return kExitOk;
 }

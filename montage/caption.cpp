@@ -37,36 +37,6 @@ constexpr std::int64_t kMaxPixelSize = 100000;
 // The face every caption falls back to for the characters its own face lacks.
 constexpr char kChineseFallbackFace[] = "Noto Sans CJK TC";
 
-// Makes sure Qt's font engine can be used on this thread. A program with a
-// QGuiApplication already has it; a program without any application object
-// gets one on the offscreen platform, made once and kept until exit (its
-// argument storage must outlive it). A program that made a non-GUI
-// application object has no font engine, and captions fail there.
-bool FontEngineReady() {
-  static const bool ready = [] {
-    if (QCoreApplication::instance()) {
-      return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform needs no session; without this it warns on
-    // stderr that the runtime folder is not set.
-    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
-      QByteArray folder = QByteArray("/tmp/tesserix-runtime-") + QByteArray::number(getuid());
-      QDir().mkpath(QString::fromLocal8Bit(folder));
-      QFile::setPermissions(QString::fromLocal8Bit(folder), QFileDevice::ReadOwner |
-                                                                QFileDevice::WriteOwner |
-                                                                QFileDevice::ExeOwner);
-      qputenv("XDG_RUNTIME_DIR", folder);
-    }
-    static int argc = 1;
-    static char name[] = "tesserix";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* application = new QGuiApplication(argc, argv);
-    return application != nullptr;
-  }();
-  return ready && qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
 // The Qt font a font record asks for.
 QFont ToQFont(const CaptionFont& record) {
   // Whatever face the record names, Chinese characters the face lacks come
@@ -148,6 +118,34 @@ CaptionFont DoubledFont(CaptionFont font) {
 }
 
 }  // namespace
+
+// A program without any application object gets one on the offscreen
+// platform, made once and kept until exit (its argument storage must
+// outlive it).
+bool FontEngineReady() {
+  static const bool ready = [] {
+    if (QCoreApplication::instance()) {
+      return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform needs no session; without this it warns on
+    // stderr that the runtime folder is not set.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+      QByteArray folder = QByteArray("/tmp/tesserix-runtime-") + QByteArray::number(getuid());
+      QDir().mkpath(QString::fromLocal8Bit(folder));
+      QFile::setPermissions(QString::fromLocal8Bit(folder), QFileDevice::ReadOwner |
+                                                                QFileDevice::WriteOwner |
+                                                                QFileDevice::ExeOwner);
+      qputenv("XDG_RUNTIME_DIR", folder);
+    }
+    static int argc = 1;
+    static char name[] = "tesserix";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* application = new QGuiApplication(argc, argv);
+    return application != nullptr;
+  }();
+  return ready && qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 CaptionFont InitialCaptionFont() {
   CaptionFont font;

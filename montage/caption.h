@@ -67,6 +67,12 @@ inline constexpr int kCaptionLayoutWidth = 1000000;
 /// one is bound, else height -48, weight 400 and no face name.
 CaptionFont InitialCaptionFont();
 
+/// Makes sure Qt's font engine can be used on this thread: a program with a
+/// QGuiApplication has it; one without any application object gets one on
+/// the offscreen platform. False in a program that made a non-GUI
+/// application object: no text can be drawn there.
+bool FontEngineReady();
+
 struct CaptionExtent {
   int width = 0;
   int height = 0;

@@ -203,6 +203,7 @@ bool MontageEngine::RunMontage(NoticeOwner owner, const MontageRequest& request,
     return false;
   }
   m_report.plan = MakePlan(placement, view, m_registry, m_report.distinctTiles);
+  m_report.match = MakeMatchReport(placement.cells(), placement.matchDistances(), view, m_registry);
 
   start = Clock::now();
   const CellTable& cells = placement.cells();
@@ -226,6 +227,16 @@ bool MontageEngine::RunMontage(NoticeOwner owner, const MontageRequest& request,
     m_refusal = CreateRefusal::NotEnoughMemory;
     return false;
   }
+  MatchGeometry& geometry = m_report.match.geometry;
+  geometry.cellWidth = params.cellWidth;
+  geometry.cellHeight = params.cellHeight;
+  geometry.staggered = params.staggered;
+  geometry.montageWidth = layout->montageWidth();
+  geometry.montageHeight = layout->montageHeight();
+  geometry.areaLeft = layout->border;
+  geometry.areaTop = layout->montageHeight() - layout->areaOffset - layout->areaHeight;
+  geometry.areaWidth = layout->areaWidth;
+  geometry.areaHeight = layout->areaHeight;
   PackedImage montage(CreatePackedImage(layout->montageWidth(), layout->montageHeight(), 0, 0));
   if (!montage) return false;
   if (!RenderCells(montage.get(), view, cells, *layout, params, m_registry, treasure, observer,

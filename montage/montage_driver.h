@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "montage/caption.h"
+#include "montage/match_report.h"
 #include "montage/montage_settings.h"
 #include "montage/montage_types.h"
 #include "platform/notices.h"
@@ -61,6 +62,8 @@ struct MontageReport {
   double renderSeconds = 0;
   bool cancelled = false;
   MontagePlan plan;
+  /// How well the tiles match, per collection use, worst cells and gaps.
+  MatchReport match;
 };
 
 /// The first `count` characters of the UTF-8 `text`, never splitting one.

@@ -17,6 +17,8 @@ inline constexpr int kUnlimitedUsage = 10000;
 inline constexpr int kSamplesPerCell = 48;
 /// The starting "best" of the pre-filter and the choice: no tile yet.
 inline constexpr std::uint32_t kNoScore = 31457280;  // 0x1E00000
+/// The match distance of a cell without a tile.
+inline constexpr std::int64_t kNoMatch = -1;
 
 /// The parameters of one run, copied from the montage settings at its start.
 struct RunParameters {

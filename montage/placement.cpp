@@ -29,6 +29,7 @@ Placement::Placement(const RunParameters& parameters, TileView& tiles, MontageOb
 bool Placement::StartGrid(const ImageLock& image) {
   m_cells.Reset(0, 0);
   m_order.clear();
+  m_matchDistances.clear();
   m_placed = 0;
   m_usageLimit = m_parameters.usageLimit;
   const int cellWidth = m_parameters.cellWidth;
@@ -39,6 +40,7 @@ bool Placement::StartGrid(const ImageLock& image) {
   const int rows = image.height() / cellHeight;
   if (cols == 0 || rows == 0 || m_tiles.count() == 0) return false;
   m_cells.Reset(cols, rows);
+  m_matchDistances.assign(std::size_t(cols) * std::size_t(rows), kNoMatch);
   m_order.reserve(std::size_t(cols) * std::size_t(rows));
   const std::int64_t scale = m_parameters.scale;
   m_areaWidth = ClampToInt(std::int64_t(cols) * cellWidth * scale);
@@ -106,6 +108,8 @@ bool Placement::PlaceBySimilarity(GlobalHandle analysisImage, std::uint32_t seed
       chooser.AddUse(tile);
       cell.tileIndex = std::int32_t(tile);
       cell.meanColour = blocks[bestCell].meanColour();
+      MatchDistanceAt(x, y) =
+          chooser.MatchScore(tile, blocks[bestCell], m_parameters.colourAllowed);
       SetRectangle(cell, x, y);
       ReportPlacement(x, y);
     }
@@ -129,6 +133,8 @@ bool Placement::PlaceBySimilarity(GlobalHandle analysisImage, std::uint32_t seed
       chosen = chooser.ChooseTile(pattern, cell, m_usageLimit, m_parameters.colourAllowed);
     }
     if (chosen) {
+      MatchDistanceAt(x, y) =
+          chooser.MatchScore(std::uint32_t(cell.tileIndex), pattern, m_parameters.colourAllowed);
       ReportPlacement(x, y);
     } else {
       cell.tileIndex = -1;
@@ -173,6 +179,8 @@ bool Placement::PlaceInExactOrder(GlobalHandle analysisImage) {
   ImageLock image(analysisImage);
   if (!StartGrid(image)) return false;
   const std::uint32_t tileCount = m_tiles.count();
+  // Only for the match distances: the order itself matches nothing.
+  TileChooser chooser(m_tiles);
   CellSamples samples{};
   std::uint32_t n = 0;
   for (int y = m_cells.rows - 1; y >= 0; --y) {
@@ -183,6 +191,8 @@ bool Placement::PlaceInExactOrder(GlobalHandle analysisImage) {
       cell.meanColour = MeanColourOf(samples);
       SetRectangle(cell, x, y);
       cell.tileIndex = std::int32_t(n % tileCount);
+      MatchDistanceAt(x, y) = chooser.MatchScore(
+          std::uint32_t(cell.tileIndex), MakeCellPattern(samples), m_parameters.colourAllowed);
       m_order.push_back({x, y});
     }
   }

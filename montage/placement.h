@@ -39,6 +39,10 @@ class Placement {
   const CellTable& cells() const { return m_cells; }
   /// The cells in the order they received their tiles.
   const std::vector<CellPosition>& visitingOrder() const { return m_order; }
+  /// How well each cell's tile matches it, in table order: the choice's
+  /// score without the reuse penalty (TileChooser::MatchScore) on the
+  /// samples the tile was chosen for; kNoMatch for a cell without a tile.
+  const std::vector<std::int64_t>& matchDistances() const { return m_matchDistances; }
   /// Cells that hold a tile.
   int placedCount() const { return m_placed; }
   /// The usage limit at the end of the run (it may have been raised).
@@ -49,12 +53,16 @@ class Placement {
   bool StartGrid(const ImageLock& image);
   void SetRectangle(CellRecord& cell, int x, int y) const;
   void ReportPlacement(int x, int y);
+  std::int64_t& MatchDistanceAt(int x, int y) {
+    return m_matchDistances[std::size_t(m_cells.rows - 1 - y) * m_cells.cols + x];
+  }
 
   RunParameters m_parameters;
   TileView& m_tiles;
   MontageObserver* m_observer;
   CellTable m_cells;
   std::vector<CellPosition> m_order;
+  std::vector<std::int64_t> m_matchDistances;
   int m_placed = 0;
   int m_usageLimit = 0;
   int m_areaWidth = 0;

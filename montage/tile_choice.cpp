@@ -270,6 +270,12 @@ std::int32_t TileChooser::Distance(std::uint32_t tile, const CellPattern& patter
                        colourAllowed ? m_meanRed[tile] : std::int16_t(0));
 }
 
+std::int64_t TileChooser::MatchScore(std::uint32_t tile, const CellPattern& pattern,
+                                     bool colourAllowed) const {
+  const std::int64_t divisor = std::int64_t(m_weight[tile]) + kWeightOffset;
+  return std::int64_t(Distance(tile, pattern, colourAllowed)) * kScoreFactor / divisor;
+}
+
 void TileChooser::AddUse(std::uint32_t tile) {
   if (tile >= m_count || m_usage[tile] == kMaxUsage) return;
   if (m_usage[tile] == 0) --m_unusedTiles;

@@ -71,6 +71,11 @@ class TileChooser {
   /// `colourAllowed` (no penalty, no weight).
   std::int32_t Distance(std::uint32_t tile, const CellPattern& pattern, bool colourAllowed) const;
 
+  /// The score ChooseTile gives `tile` on the cell when the tile has never
+  /// been used: Distance x 9 / (weight + 8), rounded down. This is how well
+  /// the tile matches, without the reuse penalty.
+  std::int64_t MatchScore(std::uint32_t tile, const CellPattern& pattern, bool colourAllowed) const;
+
   /// Counts one more use of `tile` (saturating at 65535).
   void AddUse(std::uint32_t tile);
 
