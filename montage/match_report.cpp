@@ -17,8 +17,6 @@ namespace {
 // to a shopper: about twice the difference most people just notice.
 constexpr double kClusterSeparation = 10.0;
 constexpr int kClusterRounds = 20;
-// The gap cells are the worst quarter of the cells by colour error.
-constexpr int kGapPercentile = 75;
 
 using Lab = std::array<double, 3>;
 
@@ -172,13 +170,12 @@ std::vector<ColourGap> FindColourGaps(std::span<const std::uint32_t> cellColours
   std::vector<std::int64_t> errors(cellCount);
   for (std::size_t i = 0; i < cellCount; ++i)
     errors[i] = FlatColourDistance(cellColours[i], chosenColours[i]);
-  const std::int64_t bar = std::max(NearestRank(errors, kGapPercentile), kGapErrorFloor);
 
   std::vector<Lab> points;
   std::vector<std::uint32_t> colours;
   std::size_t worst = 0;
   for (std::size_t i = 0; i < cellCount; ++i) {
-    if (errors[i] < bar) continue;
+    if (errors[i] < kGapErrorFloor) continue;
     if (points.empty() || errors[i] > errors[worst]) worst = i;
     points.push_back(LabOf(cellColours[i]));
     colours.push_back(cellColours[i]);

@@ -96,13 +96,11 @@ MatchReport MakeMatchReport(const CellTable& cells, const std::vector<std::int64
                             const TileView& tiles, CollectionRegistry& registry);
 
 /// The colour gaps: per cell holding a tile, its colour error is 48 x the
-/// squared distance between its mean colour and its tile's. The cells in
-/// the worst quarter by that error, and visibly off (an error of at least
-/// kGapErrorFloor), are clustered by colour (CIELAB, at most kMaxColourGaps
-/// clusters, none closer than a just-clear difference); each cluster gets
-/// its share of all `cellColours`, its mean colour and the distance to the
-/// nearest of `tileColours`. Largest share first. Colours are 0x00BBGGRR;
-/// `cellColours` and `chosenColours` run in parallel.
+/// squared distance between its mean colour and its tile's. The cells
+/// visibly off (an error of at least kGapErrorFloor) are clustered by colour (CIELAB, at most
+/// kMaxColourGaps clusters, none closer than a just-clear difference); each cluster gets its share
+/// of all `cellColours`, its mean colour and the distance to the nearest of `tileColours`. Largest
+/// share first. Colours are 0x00BBGGRR; `cellColours` and `chosenColours` run in parallel.
 std::vector<ColourGap> FindColourGaps(std::span<const std::uint32_t> cellColours,
                                       std::span<const std::uint32_t> chosenColours,
                                       std::span<const std::uint32_t> tileColours);
