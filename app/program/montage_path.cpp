@@ -5,7 +5,9 @@
 #include "app/program/save_command.h"
 #include "app/views/crop_preview.h"
 #include "app/views/full_screen_view.h"
+#include "app/widgets/interface_font.h"
 #include "app/widgets/skin_panel_widget.h"
+#include "montage/match_map.h"
 #include "platform/notices.h"
 #include "resources/messages.h"
 #include "resources/string_ids.h"
@@ -16,6 +18,10 @@ namespace {
 
 // The choice group of the home screen's target / montage switch.
 constexpr int kShowPictureChoice = 1;
+constexpr char kMatchMapCommand[] = "MatchMap";
+// The ends of the match map's legend.
+constexpr int kStrCloseMatch = 12701;
+constexpr int kStrPoorMatch = 12702;
 // The status line's words while a run places and draws tiles.
 constexpr unsigned kStrPlacingTiles = 9915;
 constexpr unsigned kStrDrawingTiles = 9916;
@@ -99,6 +105,7 @@ void MontagePath::Attach(MainWindow& window) {
   m_videoCollection = std::make_unique<VideoCollectionScreen>(window, m_registry);
   m_videoCollection->Bind();
   window.panel().BindHandler("OpenPicture", [this](const ButtonCall&) { OpenPictureFile(); });
+  window.panel().BindHandler(kMatchMapCommand, [this](const ButtonCall&) { ToggleMatchMap(); });
   window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
     if (m_crop != nullptr && m_crop->HandleListNotify(message, wParam, list)) return;
     if (m_print != nullptr && m_print->HandleListNotify(message, wParam, list)) return;
@@ -164,6 +171,8 @@ bool MontagePath::BusyWithRun() {
 void MontagePath::RunFinished(bool made) {
   ProgramLog(made ? "montage made" : "no montage");
   m_showMontage = made;
+  // The match map stays on from run to run while there is one to show.
+  if (!made) m_matchMap = false;
   if (m_window == nullptr) return;
   m_window->panel().SetStatusText({});
   ShowSwitch();
@@ -208,7 +217,53 @@ void MontagePath::ShowPicture(int which) {
     return;
   }
   m_showMontage = wanted;
+  // The map belongs to the montage: showing the target turns it off.
+  if (!wanted) m_matchMap = false;
   Refresh();
+}
+
+void MontagePath::ToggleMatchMap() {
+  const bool wanted = !m_matchMap;
+  if (wanted &&
+      (m_run->running() || !m_engine.montagePresent() || m_engine.report().match.empty())) {
+    Beep();
+    ShowMatchMapToggle();
+    return;
+  }
+  ProgramLog(wanted ? "match map on" : "match map off");
+  m_matchMap = wanted;
+  if (wanted && !m_showMontage) {
+    m_showMontage = true;
+    ShowSwitch();
+  }
+  Refresh();
+}
+
+void MontagePath::ApplyMatchMap() {
+  if (!m_engine.montagePresent()) m_matchMap = false;
+  ShowMatchMapToggle();
+  if (!m_montageWindow) return;
+  const MatchReport& match = m_engine.report().match;
+  const MatchGeometry& g = match.geometry;
+  if (!m_matchMap || !m_showMontage || match.empty() || g.montageWidth <= 0 ||
+      g.montageHeight <= 0 || m_window == nullptr || m_window->screen() != kScreenHome) {
+    m_montageWindow->ClearMatchOverlay();
+    return;
+  }
+  const QRectF area(double(g.areaLeft) / g.montageWidth, double(g.areaTop) / g.montageHeight,
+                    double(g.areaWidth) / g.montageWidth, double(g.areaHeight) / g.montageHeight);
+  m_montageWindow->SetMatchOverlay(DrawMatchCells(match), area, CatalogueText(kStrCloseMatch),
+                                   CatalogueText(kStrPoorMatch));
+}
+
+void MontagePath::ShowMatchMapToggle() {
+  if (m_window == nullptr) return;
+  ButtonPanel& buttons = m_window->panel().panel();
+  const auto& records = buttons.records(kScreenHome);
+  for (int i = 0; i < int(records.size()); ++i) {
+    if (records[std::size_t(i)].command == kMatchMapCommand)
+      buttons.Toggle(kScreenHome, i, m_matchMap ? 1 : 0);
+  }
 }
 
 void MontagePath::FullScreen() {
@@ -255,6 +310,7 @@ void MontagePath::Refresh() {
   const ButtonRect area = m_window->panel().panel().GetButtonRect(kPictureViewArea);
   m_montageWindow = ShowInMontageWindow(&m_window->panel(), picture, ToQRect(area));
   if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(m_window->screen()));
+  ApplyMatchMap();
 }
 
 void MontagePath::Beep() {

@@ -41,6 +41,9 @@ class MontagePath {
   /// present, else the target (null when there is none).
   GlobalHandle ShownPicture() const;
   bool montageShown() const { return m_showMontage; }
+  /// Whether the match map is asked for (it shows over the montage on the
+  /// home screen).
+  bool matchMapOn() const { return m_matchMap; }
   MontageWindow* montageWindow() const { return m_montageWindow.data(); }
   CropScreen* cropScreen() const { return m_crop.get(); }
   MontageSettingsScreen* settingsScreen() const { return m_settings.get(); }
@@ -63,6 +66,13 @@ class MontagePath {
  private:
   bool OpenTarget(const std::filesystem::path& path);
   void ShowPicture(int which);
+  // The home screen's match map toggle: on only with a montage from a run,
+  // which it then shows; a beep otherwise.
+  void ToggleMatchMap();
+  // Puts the match map over the montage window, or takes it away, as the
+  // toggle, the shown picture and the screen say.
+  void ApplyMatchMap();
+  void ShowMatchMapToggle();
   void FullScreen();
   void ScreenChanged(int from, int to);
   void Save();
@@ -93,6 +103,7 @@ class MontagePath {
   std::unique_ptr<VideoCollectionScreen> m_videoCollection;
   std::unique_ptr<MontageRun> m_run;
   bool m_showMontage = false;
+  bool m_matchMap = false;
   // A close asked for while a run worked: done once the run has stopped.
   bool m_closeAfterRun = false;
 };

@@ -47,6 +47,7 @@ constexpr int kDiscListArea = 132;
 constexpr int kMyCollectionListArea = 129;
 constexpr int kVideoListArea = 143;
 constexpr int kPreviewAreas[] = {169, 170};
+constexpr int kGapSwatchArea = 171;
 
 constexpr unsigned kStrTileCount = 6100;  // "%d" pictures
 constexpr unsigned kStrResolutions = 6109;
@@ -60,6 +61,8 @@ constexpr unsigned kStrSignatureLabel = 12289;
 constexpr unsigned kStrTreasureLabel = 12290;
 constexpr unsigned kStrSignatureTip = 12097;
 constexpr unsigned kStrTreasureTip = 12098;
+constexpr unsigned kStrColoursToAdd = 12703;
+constexpr unsigned kStrColourToAddTip = 12704;
 // Qt's points are taken at 96 dots an inch when they become pixels.
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
@@ -424,6 +427,14 @@ void MontageSettingsScreen::Open() {
     PackedImage picture(LoadSpecialPicture(m_registry.userDir(), kinds[i]));
     box->SetPicture(picture.get());
   }
+  if (!m_gapSwatches) {
+    m_gapSwatches =
+        new GapSwatches(CatalogueText(kStrColoursToAdd), CatalogueText(kStrColourToAddTip), &panel);
+  }
+  m_gapSwatches->setGeometry(ToQRect(buttons.GetButtonRect(kGapSwatchArea)));
+  // The gaps of the montage there is; none once it has been dropped.
+  m_gapSwatches->SetGaps(m_engine.montagePresent() ? m_engine.report().match.gaps
+                                                   : std::vector<ColourGap>{});
   m_open = true;
   ShowWidgets();
 
@@ -483,6 +494,8 @@ void MontageSettingsScreen::ShowWidgets() {
       covered = covered || list.intersects(widget->geometry());
     widget->setVisible(m_open && !covered);
   }
+  // The swatches show only when there is something to say.
+  if (m_gapSwatches) m_gapSwatches->setVisible(m_open && !m_gapSwatches->gaps().empty());
 }
 
 void MontageSettingsScreen::Store() {

@@ -21,6 +21,7 @@
 #include <QtWidgets/QLineEdit>
 
 #include "app/lists/skinned_list.h"
+#include "app/views/gap_swatches.h"
 #include "app/widgets/thumbnail_button.h"
 #include "montage/montage_driver.h"
 #include "montage/signature_treasure.h"
@@ -114,6 +115,9 @@ class MontageSettingsScreen {
   QString EstimateText() const;
   QLineEdit* captionField() const { return m_caption.data(); }
   ThumbnailButton* preview(SpecialPicture which) const;
+  /// The colours the last run's collections lacked (shown while there is a
+  /// montage with gaps).
+  GapSwatches* gapSwatches() const { return m_gapSwatches.data(); }
 
   /// The dialogs, replaceable for tests: the font and colour chooser (nothing
   /// when cancelled) and the picture file chooser (empty when cancelled).
@@ -144,6 +148,7 @@ class MontageSettingsScreen {
   QPointer<QLineEdit> m_caption;
   QPointer<QWidget> m_swatch;
   std::array<QPointer<ThumbnailButton>, 2> m_previews;
+  QPointer<GapSwatches> m_gapSwatches;
 };
 
 }  // namespace tx

@@ -1,5 +1,6 @@
 #include "app/views/montage_window.h"
 
+#include <QtGui/QFontMetrics>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPaintEvent>
 #include <QtGui/QPainter>
@@ -10,12 +11,20 @@
 #include "app/widgets/packed_image_view.h"
 #include "effects/fxkit.h"
 #include "image/image_utils.h"
+#include "montage/match_map.h"
 
 namespace tx {
 namespace {
 
 /// The effects library's negative, used to mark placed cells.
 constexpr int kNegativeEffect = 7;
+
+// The match map over the picture, and its legend box.
+constexpr double kOverlayOpacity = 0.85;
+constexpr int kLegendMargin = 8;
+constexpr int kLegendPadding = 8;
+constexpr int kLegendBarWidth = 160;
+constexpr int kLegendBoxHeight = 42;
 
 // (numerator + divisor / 2) / divisor in 64 bits: the rounding every
 // mapping from the montage area to the display uses.
@@ -134,6 +143,7 @@ bool MontageWindow::ShowPicture(GlobalHandle picture, const QRect& box) {
   m_display.reset(ScaleImage(picture, shown.width(), shown.height()));
   m_canvas = m_display ? ToCanvasImage(m_display.get()) : QImage();
   m_shownRect = shown;
+  ClearMatchOverlay();
   setGeometry(shown);
   show();
   raise();
@@ -210,6 +220,55 @@ void MontageWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), Qt::black);
   if (!m_canvas.isNull()) painter.drawImage(event->rect().topLeft(), m_canvas, event->rect());
+  if (!m_overlay.isNull()) DrawMatchOverlay(painter);
+}
+
+void MontageWindow::SetMatchOverlay(const QImage& cells, const QRectF& area,
+                                    const QString& closeWords, const QString& poorWords) {
+  m_overlay = cells;
+  m_overlayArea = area;
+  m_closeWords = closeWords;
+  m_poorWords = poorWords;
+  update();
+}
+
+void MontageWindow::ClearMatchOverlay() {
+  if (m_overlay.isNull()) return;
+  m_overlay = QImage();
+  update();
+}
+
+void MontageWindow::DrawMatchOverlay(QPainter& painter) const {
+  const QSizeF size(m_canvas.size());
+  const QRectF target(m_overlayArea.x() * size.width(), m_overlayArea.y() * size.height(),
+                      m_overlayArea.width() * size.width(), m_overlayArea.height() * size.height());
+  painter.save();
+  // Blocks stay blocks: no smoothing between cells. A little of the montage
+  // shows through so that the user sees which tile a block belongs to.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.setOpacity(kOverlayOpacity);
+  painter.drawImage(target, m_overlay);
+  painter.restore();
+
+  // The legend: the scale from a close match to a poor one, in a dark box
+  // at the bottom left.
+  const QFontMetrics metrics(painter.font());
+  const int textWidth =
+      metrics.horizontalAdvance(m_closeWords) + metrics.horizontalAdvance(m_poorWords) + 24;
+  const int barWidth = std::max(kLegendBarWidth, textWidth);
+  const QRect box(kLegendMargin, height() - kLegendMargin - kLegendBoxHeight,
+                  barWidth + 2 * kLegendPadding, kLegendBoxHeight);
+  if (box.width() > width() - 2 * kLegendMargin || box.top() < 0) return;
+  painter.fillRect(box, QColor(0, 0, 0, 180));
+  const QRect bar(box.left() + kLegendPadding, box.top() + kLegendPadding, barWidth, 8);
+  for (int x = 0; x < bar.width(); ++x) {
+    painter.fillRect(bar.left() + x, bar.top(), 1, bar.height(),
+                     ViridisColour(double(x) / std::max(1, bar.width() - 1)));
+  }
+  painter.setPen(Qt::white);
+  const QRect words(bar.left(), bar.bottom() + 3, bar.width(), metrics.height());
+  painter.drawText(words, Qt::AlignLeft | Qt::AlignTop, m_closeWords);
+  painter.drawText(words, Qt::AlignRight | Qt::AlignTop, m_poorWords);
 }
 
 void MontageWindow::mousePressEvent(QMouseEvent* event) {

@@ -10,7 +10,9 @@
 // on the GUI thread.
 
 #include <QtCore/QRect>
+#include <QtCore/QRectF>
 #include <QtCore/QSize>
+#include <QtCore/QString>
 #include <QtGui/QImage>
 #include <QtWidgets/QWidget>
 
@@ -87,6 +89,16 @@ class MontageWindow : public QWidget {
   /// Paints a tile prepared by MakeDisplayTile.
   void DrawDisplayTile(const DisplayTile& tile);
 
+  /// Shows `cells` (the match map's cells, one block per cell) over the
+  /// picture, stretched over `area` (the cell area as fractions of the
+  /// picture: 0 to 1 each way) and partly see-through, with a legend strip
+  /// whose ends read `closeWords` and `poorWords`. Showing a new picture
+  /// removes it.
+  void SetMatchOverlay(const QImage& cells, const QRectF& area, const QString& closeWords,
+                       const QString& poorWords);
+  void ClearMatchOverlay();
+  bool matchOverlayShown() const { return !m_overlay.isNull(); }
+
   /// The window's title: the path the montage was saved to.
   void SetSavedPath(const QString& path) { setWindowTitle(path); }
 
@@ -106,10 +118,15 @@ class MontageWindow : public QWidget {
 
  private:
   void DrawOnCanvas(const QImage& image, QPoint at, const QRect& source);
+  void DrawMatchOverlay(QPainter& painter) const;
 
   PackedImage m_display;
   QImage m_canvas;
   QRect m_shownRect;
+  QImage m_overlay;
+  QRectF m_overlayArea;
+  QString m_closeWords;
+  QString m_poorWords;
 };
 
 /// Shows `picture` in the montage window of `parent` (made on first use; one
