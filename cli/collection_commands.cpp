@@ -194,8 +194,9 @@ CollectionRegistry& LoadedCollections() {
 
 int RunCollectionCommand(const Args& args) {
   // Answers its own --help, which explains the distance it measures.
-  if (!args.empty() && args[0] == "duplicates")
+  if (!args.empty() && args[0] == "duplicates") {
     return RunDuplicatesCommand({args.begin() + 1, args.end()});
+  }
   if (std::optional<int> answered = AnswerUsage(args, kUsage)) return *answered;
   CollectionRegistry& registry = LoadedCollections();
   Albums().LoadAlbumLibrary();

@@ -43,6 +43,8 @@ constexpr char kUsage[] =
     "P}]}]}\n"
     "                  instead of one block of lines per group\n";
 
+static_assert(kDefaultDuplicateThreshold == 150.0, "the help text names the default");
+
 // The contact sheet: thumbnails of one common height, one row per group.
 constexpr int kSheetThumbHeight = 90;
 constexpr int kSheetMargin = 8;
@@ -355,7 +357,7 @@ int RunDuplicatesCommand(const Args& args) {
   }
   Options options;
   if (std::string problem = ParseOptions(args, options); !problem.empty()) {
-    return Fail(problem + "\n" + kUsage);
+    return Fail(problem + " (see 'tesserix-cli collection duplicates --help')");
   }
   CollectionRegistry& registry = LoadedCollections();
   std::vector<CollectionRef> named;
