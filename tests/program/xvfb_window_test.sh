@@ -162,6 +162,18 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -eu -c '
   shot montage
   echo "Create made a montage"
 
+  # The match map over the montage, the colours the photos lack on the
+  # settings screen, then home and the map off again.
+  click 752 310
+  grep -q "^match map on" "$TESSERIX_LOG" || fail "the match map toggle did not turn it on"
+  shot match-map
+  click 584 184
+  shot colours-to-add
+  click 584 556
+  click 752 310
+  grep -q "^match map off" "$TESSERIX_LOG" || fail "the match map toggle did not turn it off"
+  echo "the match map and the colours to add showed"
+
   # Print the montage: the real printer set-up offers the PDF file (no
   # printer is reachable here), Enter confirms, the print screen shows, and
   # Print writes the file the set-up named and returns home.

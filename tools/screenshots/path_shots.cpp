@@ -2,8 +2,9 @@
 // montage path and saves what a user sees at each step as PNG files in OUT:
 // the sample target loaded, a crop under way, the montage settings with a
 // list open, a run half done, the finished montage, the full-screen view,
-// the Save As dialog with its option panel and the print screen in layouts
-// 0, 4 and 6 and with its layout list open.
+// the match map over it and the colours to add on the settings screen, the
+// Save As dialog with its option panel and the print screen in layouts 0, 4
+// and 6 and with its layout list open.
 //
 // It starts like the program (resource library, settings, collections of
 // the user folder) but never claims the single instance, so it can run
@@ -18,6 +19,7 @@
 
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
+#include <QtGui/QMouseEvent>
 #include <QtPrintSupport/QPrinter>
 #include <QtWidgets/QApplication>
 
@@ -39,6 +41,25 @@ using tx::shots::WaitFor;
 namespace {
 
 constexpr int kRunLimitMs = 120000;
+
+// Clicks the button of `command` on `screen` as a user would: the pointer
+// moves there, presses and lets go.
+bool ClickCommand(tx::SkinPanelWidget& panel, int screen, const char* command) {
+  for (const tx::ButtonRecord& r : panel.panel().records(screen)) {
+    if (r.command != command) continue;
+    const QPointF at((r.rect.left + r.rect.right) / 2.0, (r.rect.top + r.rect.bottom) / 2.0);
+    const QPointF global = panel.mapToGlobal(at);
+    QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, {});
+    QApplication::sendEvent(&panel, &move);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(&panel, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(&panel, &release);
+    return true;
+  }
+  std::fprintf(stderr, "tx-path-screenshots: no %s button\n", command);
+  return false;
+}
 
 }  // namespace
 
@@ -106,6 +127,19 @@ int main(int argc, char** argv) {
   Wait(kSettleMs);
   ok &= halfShot;
   ok &= Shoot(window, out, "path5-montage");
+
+  // The match map over the montage, then the colours the sample collection
+  // lacks on the settings screen.
+  ok &= ClickCommand(window.panel(), tx::kScreenHome, "MatchMap");
+  Wait(kSettleMs);
+  ok &= path.matchMapOn();
+  ok &= Shoot(window, out, "path5-match-map");
+  window.GoToScreen(tx::kScreenMontageSettings);
+  Wait(kSettleMs);
+  ok &= Shoot(window, out, "path5-colours-to-add");
+  window.GoToScreen(tx::kScreenHome);
+  ok &= ClickCommand(window.panel(), tx::kScreenHome, "MatchMap");
+  Wait(kSettleMs);
 
   // The montage full screen.
   window.hooks().fullScreen();
