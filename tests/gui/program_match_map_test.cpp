@@ -21,7 +21,6 @@ namespace tx {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kRunTimeoutMs = 60000;
 
 class MatchMapTest : public ::testing::Test {
  protected:
@@ -44,19 +43,7 @@ class MatchMapTest : public ::testing::Test {
     m_path.reset();
   }
 
-  bool CreateAndWait() {
-    if (!window->GoToScreen(kScreenMontageSettings)) return false;
-    bool made = false;
-    bool ended = false;
-    QObject::connect(&m_path->run(), &MontageRun::finished, window.get(), [&](bool result) {
-      made = result;
-      ended = true;
-    });
-    m_path->Create();
-    if (!m_path->run().running()) return false;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, kRunTimeoutMs));
-    return made;
-  }
+  bool CreateAndWait() { return guitest::CreateAndWait(*window, *m_path); }
   void ClickMatchMap() { guitest::ClickButton(window->panel(), kScreenHome, "MatchMap"); }
   // Whether the toggle is drawn on.
   bool ToggleDrawnOn() {

@@ -28,7 +28,7 @@ namespace tx {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kRunTimeoutMs = 60000;
+using guitest::kRunTimeoutMs;
 // The most tiles: a run long enough to be stopped on the way.
 constexpr int kMostTiles = kCountTableSize - 1;
 
@@ -87,20 +87,7 @@ class MontageSettingsTest : public ::testing::Test {
     return guitest::ProgramEnvironment::ProgramFolder() / "sample-target.jpg";
   }
 
-  // Create on the settings screen, then waits for the run to end.
-  bool CreateAndWait() {
-    if (!window->GoToScreen(kScreenMontageSettings)) return false;
-    bool made = false;
-    bool ended = false;
-    QObject::connect(&m_path->run(), &MontageRun::finished, window.get(), [&](bool result) {
-      made = result;
-      ended = true;
-    });
-    m_path->Create();
-    if (!m_path->run().running()) return false;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, kRunTimeoutMs));
-    return made;
-  }
+  bool CreateAndWait() { return guitest::CreateAndWait(*window, *m_path); }
 
   // Clicks the middle of the row showing item `item` of list `id`.
   void ClickListItem(int id, int item) { guitest::ClickListRow(window->panel(), id, item); }

@@ -101,6 +101,29 @@ inline bool ShowProgramWindow(CollectionRegistry& registry, std::unique_ptr<Mont
   return QTest::qWaitForWindowExposed(window.get());
 }
 
+/// How long a test waits for a run on the sample collection.
+inline constexpr int kRunTimeoutMs = 60000;
+
+/// Create from the montage settings screen, then waits for the run to end;
+/// true when it made a montage.
+inline bool CreateAndWait(MainWindow& window, MontagePath& path) {
+  if (!window.GoToScreen(kScreenMontageSettings)) return false;
+  bool made = false;
+  bool ended = false;
+  const QMetaObject::Connection connection =
+      QObject::connect(&path.run(), &MontageRun::finished, &window, [&](bool result) {
+        made = result;
+        ended = true;
+      });
+  path.Create();
+  const bool started = path.run().running();
+  if (started) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, kRunTimeoutMs));
+  }
+  QObject::disconnect(connection);
+  return started && made;
+}
+
 /// Clicks the middle of the button of `command` on screen `screen` as a
 /// user would (the pointer moves there first); with `argument` not 0, the
 /// button with that argument.
