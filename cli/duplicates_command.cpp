@@ -23,7 +23,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: tesserix-cli collection duplicates [KEY...] [--threshold T] [--sheet OUT.png] "
-    "[--json]\n"
+    "[--json] [--prune]\n"
     "  lists groups of tiles that look alike in a montage (the same photo recompressed,\n"
     "  resized or shot in a burst), within and across the collections KEY... (whatever\n"
     "  their status), or of every selected collection when no KEY is given. Only the\n"
@@ -41,7 +41,12 @@ constexpr char kUsage[] =
     "                  is drawn as its miniature\n"
     "  --json          print {\"groups\": [{\"tiles\": [{\"key\": K, \"tile\": T, \"path\": "
     "P}]}]}\n"
-    "                  instead of one block of lines per group\n";
+    "                  instead of one block of lines per group\n"
+    "  --prune         after listing (and drawing), keep the first tile of every group and\n"
+    "                  remove the others from their collections' tile-set indexes; their\n"
+    "                  pictures are kept, so rebuilding a collection brings its tiles back.\n"
+    "                  Each index is replaced whole or not at all; one that changed since it\n"
+    "                  was read is left alone, one that is a symbolic link is refused\n";
 
 static_assert(kDefaultDuplicateThreshold == 150.0, "the help text names the default");
 
@@ -62,6 +67,7 @@ struct Options {
   double threshold = kDefaultDuplicateThreshold;
   std::string sheet;
   bool json = false;
+  bool prune = false;
 };
 
 // A whole argument as a decimal number (no sign characters beyond '-').
@@ -86,6 +92,8 @@ std::string ParseOptions(const Args& args, Options& options) {
       options.sheet = args[++i];
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--prune") {
+      options.prune = true;
     } else if (arg.rfind("--", 0) == 0) {
       return "unknown option \"" + arg + "\"";
     } else {
@@ -317,6 +325,63 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
   return length;
 }
 
+// Removes every tile of a group but its first from its collection's index.
+// Returns the exit code; reports on stderr, and the summary on stdout (on
+// stderr beside a JSON list, which must stay the only thing on stdout).
+int PruneGroups(CollectionRegistry& registry, const DuplicateSearchSet& set,
+                const std::vector<std::vector<std::uint32_t>>& groups, bool json) {
+  std::vector<std::vector<DuplicateTile>> drops(set.indexes.size());
+  for (const std::vector<std::uint32_t>& group : groups) {
+    for (std::size_t t = 1; t < group.size(); ++t) {
+      const DuplicateTile& tile = set.tiles[group[t]];
+      for (std::size_t x = 0; x < set.indexes.size(); ++x) {
+        if (set.indexes[x].collection == tile.collection) drops[x].push_back(tile);
+      }
+    }
+  }
+  auto keyOf = [&](std::size_t x) {
+    return registry.GetCollectionKey(set.indexes[x].collection.kind,
+                                     set.indexes[x].collection.index);
+  };
+  // Refusals first, so that a refused index stops the pruning before any
+  // index is rewritten.
+  for (std::size_t x = 0; x < drops.size(); ++x) {
+    if (drops[x].empty()) continue;
+    if (std::string reason = CheckIndexToPrune(registry, set.indexes[x].collection);
+        !reason.empty()) {
+      return Fail("cannot prune " + keyOf(x) + ": " + reason + "; no index was changed");
+    }
+  }
+  std::size_t prunedTiles = 0;
+  std::size_t prunedIndexes = 0;
+  std::size_t skipped = 0;
+  for (std::size_t x = 0; x < drops.size(); ++x) {
+    if (drops[x].empty()) continue;
+    const PruneResult result = PruneIndexRecords(registry, set.indexes[x], drops[x]);
+    if (result.status == PruneStatus::kPruned) {
+      prunedTiles += drops[x].size();
+      ++prunedIndexes;
+    } else if (result.status == PruneStatus::kChanged) {
+      Fail("not pruning " + keyOf(x) + ": " + result.reason + "; run the command again");
+      ++skipped;
+    } else {
+      std::string message =
+          "cannot prune " + keyOf(x) + ": " + result.reason + "; its index is unchanged";
+      if (prunedIndexes > 0) {
+        message += "; the " + std::to_string(prunedIndexes) + " collection index(es) pruned " +
+                   "before it (" + std::to_string(prunedTiles) + " tiles) stay pruned";
+      }
+      return Fail(message);
+    }
+  }
+  const std::string summary = "pruned " + std::to_string(prunedTiles) + " tiles from " +
+                              std::to_string(prunedIndexes) +
+                              " collections (their pictures are kept)\n";
+  std::fputs(summary.c_str(), json ? stderr : stdout);
+  std::fflush(stdout);
+  return skipped > 0 ? kExitFailure : kExitOk;
+}
+
 }  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
@@ -393,6 +458,7 @@ int RunDuplicatesCommand(const Args& args) {
       return Fail(problem);
     }
   }
+  if (options.prune) return PruneGroups(registry, set, groups, options.json);
   return kExitOk;
 }
 

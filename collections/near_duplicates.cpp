@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "collections/collection_registry.h"
+#include "platform/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -51,13 +52,26 @@ struct TablesOwner {
   ~TablesOwner() { tables.Release(); }
 };
 
-// How many whole records the index file holds behind its header now.
-std::uint64_t RecordsHeld(const fs::path& file) {
+// The length of a file now (0 when it cannot be told).
+std::uint64_t FileSize(const fs::path& file) {
   std::error_code ec;
   const std::uintmax_t size = file.empty() ? 0 : fs::file_size(file, ec);
-  if (ec || size <= kIndexHeaderBytes) return 0;
-  return (size - kIndexHeaderBytes) / kTileRecordBytes;
+  return ec ? 0 : size;
 }
+
+// How many whole records an index file of `size` bytes holds behind its header.
+std::uint64_t RecordsIn(std::uint64_t size) {
+  return size <= kIndexHeaderBytes ? 0 : (size - kIndexHeaderBytes) / kTileRecordBytes;
+}
+
+void Put32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Where an index header keeps its file size and record count.
+constexpr std::size_t kHeaderFileSize = 4;
+constexpr std::size_t kHeaderRecordCount = 8;
 
 // Where a record's 48 cell colours start.
 constexpr std::size_t kRecordCellsOffset = 24;
@@ -106,6 +120,23 @@ std::int64_t FeatureDistance(const Features& a, const Features& b) {
     sum += d * d;
   }
   return sum;
+}
+
+// Brightness contrasts of a miniature from its quarter sums, over all three
+// channels: right half minus left half, and upper rows minus lower rows.
+constexpr std::size_t kContrastKinds = 2;
+using Contrasts = std::array<std::int32_t, kContrastKinds>;
+
+Contrasts ContrastsOf(const Features& features) {
+  Contrasts contrasts{};
+  for (int part = 0; part < kParts; ++part) {
+    for (int c = 0; c < kChannels; ++c) {
+      const std::int32_t value = features[std::size_t(part * kChannels + c)];
+      contrasts[0] += part % 2 ? value : -value;
+      contrasts[1] += part / 2 ? value : -value;
+    }
+  }
+  return contrasts;
 }
 
 // The squared difference of two miniatures, or more than `limit` as soon as
@@ -225,12 +256,17 @@ DuplicateSearchSet LoadDuplicateSearchSet(CollectionRegistry& registry,
       loaded.push_back(ref);
       position = 0;
       claimed = 0;
-      held = RecordsHeld(chosen.IndexFilePath(ref.kind, ref.index));
+      const std::uint64_t size = FileSize(chosen.IndexFilePath(ref.kind, ref.index));
+      held = RecordsIn(size);
+      set.indexes.push_back({ref, size, 0});
     }
     ++claimed;
+    set.indexes.back().recordCount = std::uint32_t(claimed);
     // Records beyond the end of a short file are zeros made by the loader.
-    if (position++ >= held) continue;
-    set.tiles.push_back({ref, Get32(record), Get32(entry + kEntryPictureFileFlag)});
+    const std::uint64_t place = position++;
+    if (place >= held) continue;
+    set.tiles.push_back(
+        {ref, Get32(record), Get32(entry + kEntryPictureFileFlag), std::uint32_t(place)});
     set.miniatures.insert(set.miniatures.end(), record + kRecordCellsOffset,
                           record + kRecordCellsOffset + kTileCellBytes);
   }
@@ -309,42 +345,95 @@ std::vector<std::vector<std::uint32_t>> FindNearDuplicateGroups(const std::uint8
     for (std::size_t i = 0; i < count; ++i)
       sorted[fill[bucketOfTile[i]]++] = std::uint32_t(i);
   }
+
+  // Within a bucket the tiles are ordered by a brightness contrast (right
+  // minus left half, or top minus bottom, whichever spreads the bucket's
+  // tiles more): where nearly all tiles share one mean colour, as in dark
+  // video frames, the buckets say little, but a near pair's contrasts
+  // differ by at most `window`, so each tile meets only a slice of a bucket.
+  std::vector<Contrasts> contrasts(count);
+  for (std::size_t i = 0; i < count; ++i)
+    contrasts[i] = ContrastsOf(features[i]);
+  std::vector<std::uint8_t> bucketContrast(buckets, 0);
+  for (std::size_t b = 0; b < buckets; ++b) {
+    if (start[b + 1] - start[b] < 2) continue;
+    std::array<std::int32_t, kContrastKinds> low{};
+    std::array<std::int32_t, kContrastKinds> high{};
+    low = high = contrasts[sorted[start[b]]];
+    for (std::uint32_t at = start[b]; at < start[b + 1]; ++at) {
+      for (std::size_t k = 0; k < kContrastKinds; ++k) {
+        low[k] = std::min(low[k], contrasts[sorted[at]][k]);
+        high[k] = std::max(high[k], contrasts[sorted[at]][k]);
+      }
+    }
+    const std::size_t kind = high[1] - low[1] > high[0] - low[0] ? 1 : 0;
+    bucketContrast[b] = std::uint8_t(kind);
+    std::sort(sorted.begin() + start[b], sorted.begin() + start[b + 1],
+              [&](std::uint32_t x, std::uint32_t y) {
+                return contrasts[x][kind] < contrasts[y][kind] ||
+                       (contrasts[x][kind] == contrasts[y][kind] && x < y);
+              });
+  }
+  // Every contrast weighs each of the 144 bytes by 1 or -1, so by
+  // Cauchy-Schwarz a near pair's contrasts differ by at most the root of
+  // 144 times its squared difference.
+  const std::int64_t contrastLimit = std::int64_t{kTileCellBytes} * limit;
+  auto window = static_cast<std::int64_t>(std::sqrt(double(contrastLimit)));
+  while (window * window > contrastLimit)
+    --window;
+  while ((window + 1) * (window + 1) <= contrastLimit)
+    ++window;
+
   std::vector<Sums> sortedSums(count);
   std::vector<Features> sortedFeatures(count);
-  for (std::size_t s = 0; s < count; ++s) {
-    sortedSums[s] = sums[sorted[s]];
-    sortedFeatures[s] = features[sorted[s]];
+  std::vector<std::int32_t> sortedKey(count);
+  for (std::size_t b = 0; b < buckets; ++b) {
+    for (std::uint32_t at = start[b]; at < start[b + 1]; ++at) {
+      sortedSums[at] = sums[sorted[at]];
+      sortedFeatures[at] = features[sorted[at]];
+      sortedKey[at] = contrasts[sorted[at]][bucketContrast[b]];
+    }
   }
   features = {};
   sums = {};
 
   DisjointSets sets(count);
-  for (std::size_t si = 0; si < count; ++si) {
-    const std::uint32_t i = sorted[si];
-    const Sums& sumI = sortedSums[si];
-    const std::array<int, kChannels> at = bucketAxes(sumI);
-    for (int d0 = -1; d0 <= 1; ++d0) {
-      for (int d1 = -1; d1 <= 1; ++d1) {
-        for (int d2 = -1; d2 <= 1; ++d2) {
-          const std::array<int, kChannels> near{at[0] + d0, at[1] + d1, at[2] + d2};
-          if (std::any_of(near.begin(), near.end(), [&](int v) { return v < 0 || v >= axis; })) {
-            continue;
-          }
-          const std::size_t b = bucketOf(near);
-          for (std::uint32_t s = start[b]; s < start[b + 1]; ++s) {
-            const std::uint32_t j = sorted[s];
-            // Each pair once, from its lower tile.
-            if (j <= i) continue;
-            const std::int64_t e0 = sumI[0] - sortedSums[s][0];
-            const std::int64_t e1 = sumI[1] - sortedSums[s][1];
-            const std::int64_t e2 = sumI[2] - sortedSums[s][2];
-            if (e0 * e0 + e1 * e1 + e2 * e2 > sumLimit) continue;
-            if (FeatureDistance(sortedFeatures[si], sortedFeatures[s]) > featureLimit) continue;
-            // Tiles already joined need no comparison: a burst or a video
-            // collection holds many tiles that are all near each other.
-            if (sets.Find(i) == sets.Find(j)) continue;
-            if (SquaredDifferenceUpTo(cellsOf(i), cellsOf(j), limit) > limit) continue;
-            sets.Join(i, j);
+  for (std::size_t bi = 0; bi < buckets; ++bi) {
+    for (std::uint32_t si = start[bi]; si < start[bi + 1]; ++si) {
+      const std::uint32_t i = sorted[si];
+      const Sums& sumI = sortedSums[si];
+      const std::array<int, kChannels> at = bucketAxes(sumI);
+      for (int d0 = -1; d0 <= 1; ++d0) {
+        for (int d1 = -1; d1 <= 1; ++d1) {
+          for (int d2 = -1; d2 <= 1; ++d2) {
+            const std::array<int, kChannels> near{at[0] + d0, at[1] + d1, at[2] + d2};
+            if (std::any_of(near.begin(), near.end(), [&](int v) { return v < 0 || v >= axis; })) {
+              continue;
+            }
+            const std::size_t b = bucketOf(near);
+            // Each pair once: from the lower bucket, or within a bucket
+            // from the tile placed first.
+            if (b < bi) continue;
+            const std::int64_t key = contrasts[i][bucketContrast[b]];
+            const auto first = sortedKey.begin() + (b == bi ? si + 1 : start[b]);
+            const auto last = sortedKey.begin() + start[b + 1];
+            auto s = std::uint32_t(
+                std::lower_bound(first, last, key - window,
+                                 [](std::int32_t v, std::int64_t bound) { return v < bound; }) -
+                sortedKey.begin());
+            for (; s < start[b + 1] && sortedKey[s] <= key + window; ++s) {
+              const std::uint32_t j = sorted[s];
+              const std::int64_t e0 = sumI[0] - sortedSums[s][0];
+              const std::int64_t e1 = sumI[1] - sortedSums[s][1];
+              const std::int64_t e2 = sumI[2] - sortedSums[s][2];
+              if (e0 * e0 + e1 * e1 + e2 * e2 > sumLimit) continue;
+              if (FeatureDistance(sortedFeatures[si], sortedFeatures[s]) > featureLimit) continue;
+              // Tiles already joined need no comparison: a burst or a video
+              // collection holds many tiles that are all near each other.
+              if (sets.Find(i) == sets.Find(j)) continue;
+              if (SquaredDifferenceUpTo(cellsOf(i), cellsOf(j), limit) > limit) continue;
+              sets.Join(i, j);
+            }
           }
         }
       }
@@ -366,6 +455,66 @@ std::vector<std::vector<std::uint32_t>> FindNearDuplicateGroups(const std::uint8
     groups[std::size_t(slot[root])].push_back(std::uint32_t(i));
   }
   return groups;
+}
+
+std::string CheckIndexToPrune(const CollectionRegistry& registry, const CollectionRef& ref) {
+  const fs::path file = registry.IndexFilePath(ref.kind, ref.index);
+  const fs::path folder = registry.IndexFolder(ref.kind);
+  if (file.empty() || folder.empty() ||
+      file.lexically_normal().parent_path() != folder.lexically_normal().parent_path() ||
+      !file.has_filename()) {
+    return "its index does not lie in the index folder " + folder.string();
+  }
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(file, ec);
+  if (ec) return "its index " + file.string() + " cannot be examined: " + ec.message();
+  if (fs::is_symlink(status)) return "its index " + file.string() + " is a symbolic link";
+  if (!fs::is_regular_file(status)) return "its index " + file.string() + " is not a regular file";
+  return {};
+}
+
+PruneResult PruneIndexRecords(const CollectionRegistry& registry, const DuplicateIndex& index,
+                              std::span<const DuplicateTile> drop) {
+  if (std::string reason = CheckIndexToPrune(registry, index.collection); !reason.empty()) {
+    return {PruneStatus::kRefused, reason};
+  }
+  const fs::path file = registry.IndexFilePath(index.collection.kind, index.collection.index);
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  const std::uint64_t largest =
+      kIndexHeaderBytes + std::uint64_t{kMaxTileRecords} * kTileRecordBytes;
+  if (!ReadWholeFile(file, largest, bytes, error)) return {PruneStatus::kFailed, error};
+
+  const PruneResult changed{PruneStatus::kChanged,
+                            "its index " + file.string() + " has changed since it was read"};
+  if (bytes.size() != index.fileSize || bytes.size() < kIndexHeaderBytes ||
+      std::memcmp(bytes.data(), kIndexMagic, sizeof kIndexMagic) != 0 ||
+      Get32(bytes.data() + kHeaderRecordCount) != index.recordCount ||
+      RecordsIn(bytes.size()) < index.recordCount) {
+    return changed;
+  }
+  std::vector<bool> dropped(index.recordCount, false);
+  for (const DuplicateTile& tile : drop) {
+    if (!(tile.collection == index.collection) || tile.record >= index.recordCount) return changed;
+    const std::uint8_t* record = bytes.data() + kIndexHeaderBytes + tile.record * kTileRecordBytes;
+    if (Get32(record) != tile.tileNumber) return changed;
+    dropped[tile.record] = true;
+  }
+
+  // The kept records in their order behind the old header; bytes beyond the
+  // counted records are not carried over.
+  std::vector<std::uint8_t> out(bytes.begin(), bytes.begin() + kIndexHeaderBytes);
+  std::uint32_t kept = 0;
+  for (std::uint32_t r = 0; r < index.recordCount; ++r) {
+    if (dropped[r]) continue;
+    const auto from = bytes.begin() + std::ptrdiff_t(kIndexHeaderBytes + r * kTileRecordBytes);
+    out.insert(out.end(), from, from + std::ptrdiff_t(kTileRecordBytes));
+    ++kept;
+  }
+  Put32(out.data() + kHeaderFileSize, std::uint32_t(out.size()));
+  Put32(out.data() + kHeaderRecordCount, kept);
+  if (!WriteFileAtomically(file, out, error)) return {PruneStatus::kFailed, error};
+  return {PruneStatus::kPruned, {}};
 }
 
 }  // namespace tx

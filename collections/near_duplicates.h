@@ -44,6 +44,17 @@ struct DuplicateTile {
   std::uint32_t tileNumber = 0;
   /// The index header's picture-file flag (nonzero: disc pictures, ".jpg").
   std::uint32_t pictureFileFlag = 0;
+  /// The place of its record in its index file (0 for the first).
+  std::uint32_t record = 0;
+};
+
+/// An index file as it was when its records were loaded, so that it can be
+/// recognised before it is rewritten.
+struct DuplicateIndex {
+  CollectionRef collection;
+  /// The file's length and the record count the loader took from it.
+  std::uint64_t fileSize = 0;
+  std::uint32_t recordCount = 0;
 };
 
 /// The tiles to search and their miniatures (kTileCellBytes bytes per tile,
@@ -53,6 +64,8 @@ struct DuplicateSearchSet {
   std::vector<DuplicateTile> tiles;
   std::vector<std::uint8_t> miniatures;
   std::vector<std::string> notices;
+  /// Every index whose records were loaded, in the order of its tiles.
+  std::vector<DuplicateIndex> indexes;
 };
 
 /// Loads the records of `named` (every entry of kinds 0 to 2 in it, whatever
@@ -90,5 +103,36 @@ std::vector<std::vector<std::uint32_t>> FindNearDuplicateGroups(const std::uint8
                                                                 std::size_t stride,
                                                                 std::size_t count,
                                                                 double threshold);
+
+/// The outcome of PruneIndexRecords.
+enum class PruneStatus {
+  kPruned,   // the records were removed
+  kChanged,  // the index is no longer the one that was read; left as it is
+  kRefused,  // the index is a link, not a regular file or outside its folder
+  kFailed,   // it could not be read or replaced; the old index is untouched
+};
+
+struct PruneResult {
+  PruneStatus status = PruneStatus::kFailed;
+  /// Why it was not pruned (empty when it was).
+  std::string reason;
+};
+
+/// Empty when `ref`'s index may be rewritten: its path lies directly in the
+/// user's index folder of its kind and names a regular file, not a
+/// symbolic link. Otherwise the reason.
+std::string CheckIndexToPrune(const CollectionRegistry& registry, const CollectionRef& ref);
+
+/// Removes the records of `drop` (tiles of `index`'s collection, by their
+/// record places) from its index file: the other records keep their order,
+/// the header's file size and record count follow, its picture-file flag is
+/// kept. Refused as CheckIndexToPrune says. The file is read again first
+/// and left alone (kChanged) unless it still has the length and record
+/// count of `index`, holds all its records and each dropped record still
+/// holds its tile number. The new index goes to a temporary file beside the
+/// old one, renamed over it, so a failure leaves the old index whole. The
+/// tile pictures are not touched.
+PruneResult PruneIndexRecords(const CollectionRegistry& registry, const DuplicateIndex& index,
+                              std::span<const DuplicateTile> drop);
 
 }  // namespace tx

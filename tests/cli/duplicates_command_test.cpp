@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "image/image_lock.h"
 #include "image/image_utils.h"
@@ -187,6 +190,135 @@ TEST_F(CliDuplicates, BadArgumentsUnknownKeysVideoSourcesAndUnwritableOutputsFai
   EXPECT_NE(taken.out.find("cannot write"), std::string::npos) << taken.out;
   EXPECT_TRUE(fs::is_directory(m_dir / "taken.png"));
   EXPECT_FALSE(fs::exists(m_dir / "s.jpg"));
+}
+
+class CliPrune : public CliDuplicates {
+ protected:
+  void SetUp() override {
+    CliDuplicates::SetUp();
+    // Gamma: a rescaled copy of photo 1 and a flat grey picture.
+    PackedImage copy(ScaleImage(Photo(1).get(), 300, 225));
+    Save(std::move(copy), "G/a_copy.jpg", 75);
+    Save(PackedImage(CreatePackedImage(320, 240, 0x00505050, 0)), "G/b_grey.jpg", 90);
+    ASSERT_EQ(Run("collection build-folder " + (m_dir / "G").string() + " --title Gamma").exitCode,
+              0);
+  }
+  fs::path Index(const std::string& title) const {
+    return m_dir / "U" / "TXS" / "MyCollection" / (title + ".TXS");
+  }
+  static std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static std::uint32_t Word(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+      value = value << 8 | static_cast<unsigned char>(bytes[at + std::size_t(i)]);
+    return value;
+  }
+  static constexpr const char* kAll = "collection duplicates Alpha.TXS Beta.TXS Gamma.TXS";
+};
+
+TEST_F(CliPrune, KeepsTheFirstTileOfEachGroupAndDropsTheOthersFromTheirIndexes) {
+  const std::string alpha = Bytes(Index("Alpha"));
+  const std::string beta = Bytes(Index("Beta"));
+  const std::string gamma = Bytes(Index("Gamma"));
+  CliRun run = Run(std::string(kAll) + " --json --prune");
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  // The groups as before, then the summary.
+  EXPECT_EQ(run.out.rfind("{\"groups\": [{\"tiles\": [{\"key\": \"Alpha.TXS\", \"tile\": 0", 0), 0u)
+      << run.out;
+  EXPECT_NE(run.out.find("pruned 2 tiles from 2 collections (their pictures are kept)"),
+            std::string::npos)
+      << run.out;
+
+  // Alpha keeps both first tiles; Beta and Gamma lose their tile 0 and keep
+  // tile 1 record for record, with the header's flag.
+  EXPECT_EQ(Bytes(Index("Alpha")), alpha);
+  for (const auto& [title, before] : {std::pair{"Beta", beta}, std::pair{"Gamma", gamma}}) {
+    const std::string after = Bytes(Index(title));
+    ASSERT_EQ(after.size(), 16u + 168u) << title;
+    EXPECT_EQ(after.substr(0, 4), "TXSF");
+    EXPECT_EQ(Word(after, 4), 16u + 168u);
+    EXPECT_EQ(Word(after, 8), 1u);
+    EXPECT_EQ(Word(after, 12), Word(before, 12));
+    EXPECT_EQ(after.substr(16), before.substr(16 + 168, 168)) << title;
+    EXPECT_EQ(Word(after, 16), 1u);
+  }
+  EXPECT_TRUE(fs::exists(Picture("Beta", "000")));
+  EXPECT_TRUE(fs::exists(Picture("Gamma", "000")));
+
+  CliRun again = Run(std::string(kAll) + " --prune");
+  EXPECT_EQ(again.exitCode, 0) << again.out;
+  EXPECT_NE(again.out.find("0 groups of near duplicates (0 tiles) among 4 tiles"),
+            std::string::npos)
+      << again.out;
+  EXPECT_NE(again.out.find("pruned 0 tiles from 0 collections"), std::string::npos);
+
+  // The loader reads the pruned indexes: a montage of the four tiles left.
+  PackedImage target(CreatePackedImage(64, 48, 0x00808080, 0));
+  const std::string targetFile = (m_dir / "target.png").string();
+  ASSERT_EQ(EzSaveFile(target.get(), targetFile.c_str(), kSaveByExtension, nullptr), 0);
+  CliRun montage = Run("montage " + targetFile + " -o " + (m_dir / "m.jpg").string() +
+                       " --yes --use Alpha.TXS:1,Beta.TXS:1,Gamma.TXS:1 --usage 2 "
+                       "--colour-variation 0");
+  ASSERT_EQ(montage.exitCode, 0) << montage.out;
+  EXPECT_NE(montage.out.find("4 tiles loaded"), std::string::npos) << montage.out;
+}
+
+// A failed rewrite leaves the index whole and says which collection failed
+// and what stays pruned. A full disc is imitated by a file-size limit, which
+// binds root too; a read-only folder only binds other users.
+TEST_F(CliPrune, AFailedWriteLeavesTheOldIndexIntact) {
+  const std::string beta = Bytes(Index("Beta"));
+  const std::string gamma = Bytes(Index("Gamma"));
+  const std::string command = std::string(TESSERIX_CLI_PATH) + " " + kAll + " --prune 2>&1";
+  // The limit needs a shell around the program, so it is run directly.
+  FILE* pipe = ::popen(("env TESSERIX_USER_DIR=" + (m_dir / "U").string() +
+                        " sh -c 'trap \"\" XFSZ; ulimit -f 0; exec " + command + "'")
+                           .c_str(),
+                       "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << out;
+  EXPECT_NE(out.find("cannot prune Beta.TXS"), std::string::npos) << out;
+  EXPECT_NE(out.find("its index is unchanged"), std::string::npos) << out;
+  EXPECT_EQ(Bytes(Index("Beta")), beta);
+  EXPECT_EQ(Bytes(Index("Gamma")), gamma);
+  for (const auto& entry : fs::directory_iterator(Index("Beta").parent_path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+
+  if (::geteuid() == 0) GTEST_SKIP() << "a read-only folder does not stop root";
+  fs::permissions(Index("Beta").parent_path(), fs::perms::owner_write, fs::perm_options::remove);
+  CliRun locked = Run(std::string(kAll) + " --prune");
+  fs::permissions(Index("Beta").parent_path(), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(locked.exitCode, 1) << locked.out;
+  EXPECT_NE(locked.out.find("cannot prune Beta.TXS"), std::string::npos) << locked.out;
+  EXPECT_EQ(Bytes(Index("Beta")), beta);
+}
+
+TEST_F(CliPrune, ALinkedOrChangedIndexIsNotRewritten) {
+  // A symbolic link in place of Beta's index: refused before any index is
+  // rewritten, and what it points to stays as it was.
+  const fs::path elsewhere = m_dir / "elsewhere.TXS";
+  fs::rename(Index("Beta"), elsewhere);
+  fs::create_symlink(elsewhere, Index("Beta"));
+  const std::string linked = Bytes(elsewhere);
+  const std::string gamma = Bytes(Index("Gamma"));
+  CliRun run = Run(std::string(kAll) + " --prune");
+  EXPECT_EQ(run.exitCode, 1) << run.out;
+  EXPECT_NE(run.out.find("Beta.TXS: its index " + Index("Beta").string() + " is a symbolic link"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("no index was changed"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::is_symlink(Index("Beta")));
+  EXPECT_EQ(Bytes(elsewhere), linked);
+  EXPECT_EQ(Bytes(Index("Gamma")), gamma);
 }
 
 }  // namespace

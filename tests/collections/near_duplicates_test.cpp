@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -171,6 +172,33 @@ TEST(NearDuplicateGroups, FindTheSameGroupsAsComparingAllPairs) {
       EXPECT_GT(expected.size(), 100u);
     }
   }
+
+  // Crowded: dark tiles that share nearly one mean colour and differ in
+  // their slopes and a bright patch, so that the order inside a bucket and
+  // its window decide which tiles meet.
+  std::vector<Miniature> dark;
+  std::uniform_int_distribution<int> dim(0, 30);
+  std::uniform_int_distribution<int> steep(-12, 12);
+  while (dark.size() < 900) {
+    Miniature base = Smooth(dim(random), dim(random), dim(random), 0);
+    const int dx = steep(random);
+    const int dy = steep(random);
+    const int patch = int(random() % kTileCellCount);
+    for (int cell = 0; cell < kTileCellCount; ++cell) {
+      const int lift = dx * (cell % 8 - 4) + dy * (cell / 8 - 3) + (cell == patch ? 90 : 0);
+      for (int c = 0; c < 3; ++c) {
+        std::uint8_t& value = base[std::size_t(cell * 3 + c)];
+        value = std::uint8_t(std::clamp(value + lift, 0, 255));
+      }
+    }
+    dark.push_back(base);
+    if (random() % 2) dark.push_back(Jitter(base, 3 + int(random() % 12), random));
+  }
+  for (double threshold : {10.0, 150.0, 400.0}) {
+    EXPECT_EQ(Find(dark, threshold),
+              AllPairs(dark.front().data(), kTileCellBytes, dark.size(), threshold))
+        << "crowded, threshold " << threshold;
+  }
 }
 
 // Loading: a registry in a temporary user folder with index files made by hand.
@@ -276,6 +304,43 @@ TEST_F(DuplicateLoading, HostileIndexesAreSkippedOrCutWithANotice) {
     EXPECT_TRUE(told) << key;
   }
   EXPECT_EQ(set.miniatures.size(), 4 * kTileCellBytes);
+}
+
+TEST_F(DuplicateLoading, PruningRewritesOnlyTheIndexThatWasRead) {
+  Add(kMyCollection, "Burst", 1, MakeIndex(4, 4, 10, 7));
+  const fs::path file = m_registry.IndexFilePath(kMyCollection, 0);
+  const DuplicateSearchSet set = LoadDuplicateSearchSet(m_registry, {});
+  ASSERT_EQ(set.indexes.size(), 1u);
+  EXPECT_EQ(set.indexes[0].recordCount, 4u);
+  const std::vector<DuplicateTile> drop = {set.tiles[1], set.tiles[3]};
+  auto bytesOf = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  auto write = [&](const Bytes& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  };
+
+  // Rebuilt meanwhile with other tile numbers, or grown: left alone.
+  Bytes renumbered = MakeIndex(4, 4, 10, 7);
+  PutWord(renumbered, kIndexHeaderBytes + 3 * kTileRecordBytes, 9);
+  for (const Bytes& other : {renumbered, MakeIndex(5, 5, 10, 7)}) {
+    write(other);
+    EXPECT_EQ(PruneIndexRecords(m_registry, set.indexes[0], drop).status, PruneStatus::kChanged);
+    EXPECT_EQ(bytesOf(), other);
+  }
+
+  write(MakeIndex(4, 4, 10, 7));
+  ASSERT_EQ(PruneIndexRecords(m_registry, set.indexes[0], drop).status, PruneStatus::kPruned);
+  Bytes expected = MakeIndex(2, 4, 10, 7);
+  expected.erase(expected.begin() + kIndexHeaderBytes + 3 * kTileRecordBytes, expected.end());
+  expected.erase(expected.begin() + kIndexHeaderBytes + kTileRecordBytes,
+                 expected.begin() + kIndexHeaderBytes + 2 * kTileRecordBytes);
+  PutWord(expected, 4, std::uint32_t(expected.size()));
+  EXPECT_EQ(bytesOf(), expected);
+  // Pruning the same records again finds the index changed.
+  EXPECT_EQ(PruneIndexRecords(m_registry, set.indexes[0], drop).status, PruneStatus::kChanged);
 }
 
 }  // namespace
