@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "albumkit/album_file_name.h"
 #include "cli/collection_commands.h"
 #include "collections/collection_registry.h"
 #include "collections/near_duplicates.h"
@@ -296,35 +297,6 @@ std::string WriteSheet(const std::string& file, CollectionRegistry& registry,
   return {};
 }
 
-// The number of bytes of the UTF-8 sequence at `text[i]`, or 0 when the
-// bytes there are not one.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // Removes every tile of a group but its first from its collection's index.
 // Returns the exit code; reports on stderr, and the summary on stdout (on
 // stderr beside a JSON list, which must stay the only thing on stdout).
@@ -403,7 +375,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
       out += escaped;
     } else if (c < 0x80) {
       out += char(c);
-    } else if (const std::size_t length = Utf8Length(text, i); length > 0) {
+    } else if (const std::size_t length = abm::Utf8SequenceLength(text, i); length > 0) {
       out.append(text.substr(i, length));
       i += length;
       continue;
