@@ -45,8 +45,9 @@ constexpr char kUsage[] =
     "The match distance of a cell is the score its tile was chosen by, without the\n"
     "penalty for reuse: the sum over the 48 samples of the squared channel\n"
     "differences (each side's mean removed under colour variation), x 9 / (weight + 8).\n"
-    "A colour gap is a cluster of the cell colours whose tiles are furthest off in\n"
-    "colour; its \"nearest\" is 48 x the squared colour difference to the closest tile.\n";
+    "A colour gap is a cluster of the colours of cells whose tiles are visibly off in\n"
+    "colour (12 levels a channel or more); its \"nearest\" is 48 x the squared colour\n"
+    "difference to the closest tile colour.\n";
 
 constexpr std::int32_t kSaveQuality = 90;
 
