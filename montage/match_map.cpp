@@ -23,6 +23,9 @@ const QColor kQuietInk(0xB4, 0xB4, 0xBE);
 
 constexpr int kLegendHeight = 56;
 constexpr int kLegendMinWidth = 360;
+// A wide map gets a legend enlarged by one step per this many pixels, so
+// that it stays readable beside a full-size montage.
+constexpr int kLegendWidthPerStep = 720;
 constexpr int kLegendMargin = 12;
 constexpr int kLegendBarHeight = 14;
 constexpr int kTextPixels = 12;
@@ -171,7 +174,8 @@ QImage DrawMatchMap(const MatchReport& report, MatchMapScale scale) {
     mapSize = cells.size();
   }
   const int width = std::max(mapSize.width(), kLegendMinWidth);
-  QImage image(width, mapSize.height() + kLegendHeight, QImage::Format_RGB888);
+  const int factor = std::max(1, width / kLegendWidthPerStep);
+  QImage image(width, mapSize.height() + factor * kLegendHeight, QImage::Format_RGB888);
   if (image.isNull()) return {};
   image.fill(kFrame);
   if (cells.isNull()) {
@@ -184,7 +188,9 @@ QImage DrawMatchMap(const MatchReport& report, MatchMapScale scale) {
     painter.drawImage(at, cells);
   }
   QPainter painter(&image);
-  DrawLegend(painter, report, QRect(0, mapSize.height(), width, kLegendHeight));
+  painter.translate(0, mapSize.height());
+  painter.scale(factor, factor);
+  DrawLegend(painter, report, QRect(0, 0, width / factor, kLegendHeight));
   return image;
 }
 
