@@ -485,17 +485,20 @@ void MontageSettingsScreen::ShowWords() {
 
 void MontageSettingsScreen::ShowWidgets() {
   const std::vector<QRect> lists = m_window.panel().OpenListAreas();
+  auto covered = [&](const QWidget* widget) {
+    return std::any_of(lists.begin(), lists.end(),
+                       [&](const QRect& list) { return list.intersects(widget->geometry()); });
+  };
   for (QWidget* widget :
        {static_cast<QWidget*>(m_caption.data()), m_swatch.data(),
         static_cast<QWidget*>(m_previews[0].data()), static_cast<QWidget*>(m_previews[1].data())}) {
-    if (widget == nullptr) continue;
-    bool covered = false;
-    for (const QRect& list : lists)
-      covered = covered || list.intersects(widget->geometry());
-    widget->setVisible(m_open && !covered);
+    if (widget != nullptr) widget->setVisible(m_open && !covered(widget));
   }
-  // The swatches show only when there is something to say.
-  if (m_gapSwatches) m_gapSwatches->setVisible(m_open && !m_gapSwatches->gaps().empty());
+  // The colours to add show only when there is something to say.
+  if (m_gapSwatches) {
+    m_gapSwatches->setVisible(m_open && !covered(m_gapSwatches.data()) &&
+                              !m_gapSwatches->gaps().empty());
+  }
 }
 
 void MontageSettingsScreen::Store() {
