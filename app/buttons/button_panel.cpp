@@ -140,6 +140,13 @@ void ButtonPanel::Toggle(int screen, int index, int value) {
   ApplyToggle(m_screens[std::size_t(screen)], index, value);
 }
 
+void ButtonPanel::ToggleCommand(int screen, const std::string& command, int value) {
+  const std::vector<ButtonRecord>& shown = records(screen);
+  for (int i = 0; i < int(shown.size()); ++i) {
+    if (shown[std::size_t(i)].command == command) Toggle(screen, i, value);
+  }
+}
+
 ButtonRect ButtonPanel::GetButtonRect(int controlId) const {
   return m_main ? m_main->GetButtonRect(controlId) : ButtonRect{};
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/buttons/button_group.h"
@@ -45,6 +46,8 @@ class ButtonPanel {
   /// On screen `screen` (current or not): see ButtonGroup::SetChoice / Toggle.
   int SetChoice(int screen, int choiceGroup, int value);
   void Toggle(int screen, int index, int value);
+  /// Toggle for every button of `command` on screen `screen`.
+  void ToggleCommand(int screen, const std::string& command, int value);
   /// Of the current screen; all zero when there is none.
   ButtonRect GetButtonRect(int controlId) const;
 

@@ -257,13 +257,8 @@ void MontagePath::ApplyMatchMap() {
 }
 
 void MontagePath::ShowMatchMapToggle() {
-  if (m_window == nullptr) return;
-  ButtonPanel& buttons = m_window->panel().panel();
-  const auto& records = buttons.records(kScreenHome);
-  for (int i = 0; i < int(records.size()); ++i) {
-    if (records[std::size_t(i)].command == kMatchMapCommand)
-      buttons.Toggle(kScreenHome, i, m_matchMap ? 1 : 0);
-  }
+  if (m_window != nullptr)
+    m_window->panel().panel().ToggleCommand(kScreenHome, kMatchMapCommand, m_matchMap ? 1 : 0);
 }
 
 void MontagePath::FullScreen() {

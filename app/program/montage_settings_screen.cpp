@@ -264,12 +264,8 @@ void MontageSettingsScreen::FlipToggle(int which) {
 }
 
 void MontageSettingsScreen::ShowToggle(int which) {
-  ButtonPanel& buttons = m_window.panel().panel();
-  const auto& records = buttons.records(kScreenMontageSettings);
-  for (int i = 0; i < int(records.size()); ++i) {
-    if (records[std::size_t(i)].command == kToggleCommands[which])
-      buttons.Toggle(kScreenMontageSettings, i, ToggleSetting(m_settings, which) != 0 ? 1 : 0);
-  }
+  m_window.panel().panel().ToggleCommand(kScreenMontageSettings, kToggleCommands[which],
+                                         ToggleSetting(m_settings, which) != 0 ? 1 : 0);
 }
 
 void MontageSettingsScreen::ChooseCaptionLook() {

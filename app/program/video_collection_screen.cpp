@@ -63,15 +63,6 @@ bool IsMovFile(const std::string& path) {
   return extension == ".mov";
 }
 
-// The record index of `command` on the video screen, or -1.
-int RecordOf(ButtonPanel& buttons, const char* command) {
-  const auto& records = buttons.records(kScreenVideo);
-  for (int i = 0; i < int(records.size()); ++i) {
-    if (records[std::size_t(i)].command == command) return i;
-  }
-  return -1;
-}
-
 }  // namespace
 
 QString VideoFileFilter() {
@@ -614,9 +605,8 @@ void VideoCollectionScreen::ToggleSkipFlat() {
 }
 
 void VideoCollectionScreen::ShowSkipFlat() {
-  ButtonPanel& buttons = m_window.panel().panel();
-  const int record = RecordOf(buttons, "ToggleSkipFlat");
-  if (record >= 0) buttons.Toggle(kScreenVideo, record, m_screen.skipFlatFrames ? 1 : 0);
+  m_window.panel().panel().ToggleCommand(kScreenVideo, "ToggleSkipFlat",
+                                         m_screen.skipFlatFrames ? 1 : 0);
 }
 
 void VideoCollectionScreen::Open() {
