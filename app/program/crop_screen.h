@@ -11,6 +11,7 @@
 #include <QtCore/QString>
 
 #include "app/lists/skinned_list.h"
+#include "app/program/program_screen.h"
 
 namespace tx {
 
@@ -20,7 +21,7 @@ class MontageEngine;
 /// The crop screen's drop-down list of ratios.
 inline constexpr int kCropRatioList = 1006;
 
-class CropScreen {
+class CropScreen : public ProgramScreen {
  public:
   /// Works on `window` and `engine`, which must outlive it.
   CropScreen(MainWindow& window, MontageEngine& engine);
@@ -37,7 +38,7 @@ class CropScreen {
   bool CanEnter() const;
   /// After every move between screens: opens the preview when the crop
   /// screen is entered, closes it and the ratio list when it is left.
-  void ScreenChanged(int from, int to);
+  void ScreenChanged(int from, int to) override;
   /// OK: the cropped and adjusted picture becomes the target. True when it
   /// did (the window then returns home); false, with a beep, when there was
   /// nothing to crop.
@@ -45,7 +46,7 @@ class CropScreen {
   /// Cancel: closes the preview without changing the target.
   void Cancel();
   /// The ratio list's notification; true when it was the ratio list's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
 
   /// The ratio field's button: opens the ratio list under the field, or
   /// closes it when it is open.

@@ -1,5 +1,7 @@
 #include "app/program/montage_path.h"
 
+#include <algorithm>
+
 #include "app/program/open_picture_dialog.h"
 #include "app/program/program_log.h"
 #include "app/program/save_command.h"
@@ -78,9 +80,9 @@ MainWindowHooks MontagePath::Hooks() {
     return m_window == nullptr || SaveBeforeClose(m_window, m_engine);
   };
   hooks.canClose = [this](int) {
-    if (m_pictureSource != nullptr && !m_pictureSource->CanClose()) return false;
-    if (m_myCollection != nullptr && !m_myCollection->CanClose()) return false;
-    if (m_videoCollection != nullptr && !m_videoCollection->CanClose()) return false;
+    for (ProgramScreen* screen : m_screens) {
+      if (!screen->CanClose()) return false;
+    }
     if (!m_run->running()) return true;
     // Stop the run first; the window closes (with its checks) once it has.
     m_closeAfterRun = true;
@@ -104,18 +106,15 @@ void MontagePath::Attach(MainWindow& window) {
   m_myCollection->Bind();
   m_videoCollection = std::make_unique<VideoCollectionScreen>(window, m_registry);
   m_videoCollection->Bind();
+  m_screens = {m_crop.get(),          m_settings.get(),     m_print.get(),
+               m_pictureSource.get(), m_myCollection.get(), m_videoCollection.get()};
   window.panel().BindHandler("OpenPicture", [this](const ButtonCall&) { OpenPictureFile(); });
   window.panel().BindHandler(kMatchMapCommand, [this](const ButtonCall&) { ToggleMatchMap(); });
   window.panel().SetListNotify([this](unsigned message, std::uint32_t wParam, SkinnedList& list) {
-    if (m_crop != nullptr && m_crop->HandleListNotify(message, wParam, list)) return;
-    if (m_print != nullptr && m_print->HandleListNotify(message, wParam, list)) return;
-    if (m_myCollection != nullptr && m_myCollection->HandleListNotify(message, wParam, list))
-      return;
-    if (m_videoCollection != nullptr && m_videoCollection->HandleListNotify(message, wParam, list))
-      return;
-    if (m_pictureSource != nullptr && m_pictureSource->HandleListNotify(message, wParam, list))
-      return;
-    if (m_settings != nullptr) m_settings->HandleListNotify(message, wParam, list);
+    // Each screen takes only its own lists.
+    for (ProgramScreen* screen : m_screens) {
+      if (screen->HandleListNotify(message, wParam, list)) return;
+    }
   });
 }
 
@@ -157,9 +156,8 @@ bool MontagePath::MayDropMontage() {
 }
 
 bool MontagePath::CollectionWorkRuns() const {
-  return (m_pictureSource != nullptr && m_pictureSource->busy()) ||
-         (m_myCollection != nullptr && m_myCollection->busy()) ||
-         (m_videoCollection != nullptr && m_videoCollection->busy());
+  return std::any_of(m_screens.begin(), m_screens.end(),
+                     [](const ProgramScreen* screen) { return screen->busy(); });
 }
 
 bool MontagePath::BusyWithRun() {
@@ -269,12 +267,8 @@ void MontagePath::FullScreen() {
 }
 
 void MontagePath::ScreenChanged(int from, int to) {
-  if (m_crop != nullptr) m_crop->ScreenChanged(from, to);
-  if (m_settings != nullptr) m_settings->ScreenChanged(from, to);
-  if (m_print != nullptr) m_print->ScreenChanged(from, to);
-  if (m_pictureSource != nullptr) m_pictureSource->ScreenChanged(from, to);
-  if (m_myCollection != nullptr) m_myCollection->ScreenChanged(from, to);
-  if (m_videoCollection != nullptr) m_videoCollection->ScreenChanged(from, to);
+  for (ProgramScreen* screen : m_screens)
+    screen->ScreenChanged(from, to);
   // The montage window shows the picture on the home screen and, smaller,
   // on the montage settings screen.
   if (m_montageWindow) m_montageWindow->setVisible(ShowsMontageWindow(to));

@@ -8,6 +8,7 @@
 #include <QtCore/QPointer>
 
 #include <memory>
+#include <vector>
 
 #include "app/program/crop_screen.h"
 #include "app/program/main_window.h"
@@ -101,6 +102,9 @@ class MontagePath {
   std::unique_ptr<PictureSourceScreen> m_pictureSource;
   std::unique_ptr<MyCollectionScreen> m_myCollection;
   std::unique_ptr<VideoCollectionScreen> m_videoCollection;
+  // The six above, in the order they hear of screen moves; empty before
+  // Attach.
+  std::vector<ProgramScreen*> m_screens;
   std::unique_ptr<MontageRun> m_run;
   bool m_showMontage = false;
   bool m_matchMap = false;

@@ -21,6 +21,7 @@
 #include <QtWidgets/QLineEdit>
 
 #include "app/lists/skinned_list.h"
+#include "app/program/program_screen.h"
 #include "app/views/gap_swatches.h"
 #include "app/widgets/thumbnail_button.h"
 #include "montage/montage_driver.h"
@@ -63,7 +64,7 @@ QFont QFontOf(const CaptionFont& font);
 QColor QColorOf(ColourWord colour);
 ColourWord ColourWordOf(const QColor& colour);
 
-class MontageSettingsScreen {
+class MontageSettingsScreen : public ProgramScreen {
  public:
   /// Works on `window`, `engine` and `registry`, which must outlive it. The
   /// settings are read from the user profile here.
@@ -79,9 +80,8 @@ class MontageSettingsScreen {
   /// After every move between screens: entering opens and fills the lists
   /// and shows the words, fields and previews; leaving closes them and
   /// keeps the collections' weights.
-  void ScreenChanged(int from, int to);
-  /// The lists' notifications; true when the list was this screen's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
+  void ScreenChanged(int from, int to) override;
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
 
   /// A field's button: opens its drop-down list under the field, or closes
   /// it when it is open.

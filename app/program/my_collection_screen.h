@@ -23,6 +23,7 @@
 #include <QtCore/QPointer>
 #include <QtCore/QString>
 
+#include "app/program/program_screen.h"
 #include "collections/my_collection_commands.h"
 
 class QObject;
@@ -39,7 +40,7 @@ class SkinnedList;
 inline constexpr int kBuildAlbumList = 1003;
 inline constexpr int kMyCollectionBuildList = 1004;
 
-class MyCollectionScreen {
+class MyCollectionScreen : public ProgramScreen {
  public:
   /// Works on `window` and `registry`, which must outlive it.
   MyCollectionScreen(MainWindow& window, CollectionRegistry& registry);
@@ -49,17 +50,12 @@ class MyCollectionScreen {
 
   /// Binds the screen's buttons on the window's panel.
   void Bind();
-  /// After every move between screens: entering opens the screen's lists
-  /// and windows, leaving closes them.
-  void ScreenChanged(int from, int to);
-  /// A notification of a skinned list; true when it was this screen's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
-  /// Whether work runs that keeps the window on this screen.
-  bool busy() const;
-  /// Asked before the program closes: false refuses. During a build the
-  /// user is asked; yes stops the build and closes the window once it has
-  /// stopped.
-  bool CanClose();
+  void ScreenChanged(int from, int to) override;
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
+  bool busy() const override;
+  /// During a build the user is asked; yes stops the build and closes the
+  /// window once it has stopped.
+  bool CanClose() override;
 
   /// Add: the ticked albums become My Collections marked for building. A
   /// beep when no album is ticked.

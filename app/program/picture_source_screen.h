@@ -21,6 +21,8 @@
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
 
+#include "app/program/program_screen.h"
+
 class QObject;
 class QTimer;
 
@@ -37,7 +39,7 @@ inline constexpr int kPhotosPerAddSlice = 20;
 /// Thumbnails a row in the grid.
 inline constexpr int kAlbumGridColumns = 5;
 
-class PictureSourceScreen {
+class PictureSourceScreen : public ProgramScreen {
  public:
   /// Works on `window`, which must outlive it.
   explicit PictureSourceScreen(MainWindow& window);
@@ -47,15 +49,10 @@ class PictureSourceScreen {
 
   /// Binds the screen's buttons on the window's panel.
   void Bind();
-  /// After every move between screens: entering opens the screen's lists
-  /// and windows, leaving closes them.
-  void ScreenChanged(int from, int to);
-  /// A notification of a skinned list; true when it was this screen's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
-  /// Whether work runs that keeps the window on this screen.
-  bool busy() const;
-  /// Asked before the program closes: false refuses.
-  bool CanClose();
+  void ScreenChanged(int from, int to) override;
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
+  bool busy() const override;
+  bool CanClose() override;
 
   // The screen's commands. Each beeps when it has nothing to act on or
   // while photos are being added.

@@ -15,6 +15,7 @@
 #include <QtGui/QImage>
 
 #include "app/lists/skinned_list.h"
+#include "app/program/program_screen.h"
 #include "app/views/print_preview.h"
 #include "image/image_lock.h"
 #include "output/print_layout.h"
@@ -29,7 +30,7 @@ class MainWindow;
 /// The print screen's drop-down list of page layouts.
 inline constexpr int kPrintLayoutList = 1016;
 
-class PrintScreen {
+class PrintScreen : public ProgramScreen {
  public:
   /// Works on `window`, which must outlive it.
   explicit PrintScreen(MainWindow& window);
@@ -58,9 +59,9 @@ class PrintScreen {
   bool CanEnter() const { return m_picture != nullptr; }
   /// After every move between screens: entering shows the preview and the
   /// settings, leaving closes the preview and the layout list.
-  void ScreenChanged(int from, int to);
+  void ScreenChanged(int from, int to) override;
   /// The layout list's notification; true when it was the layout list's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
 
   /// The layout button: opens the layout list under the layout label, or
   /// closes it when it is open.

@@ -15,6 +15,8 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QLineEdit>
 
+#include "app/program/program_screen.h"
+
 #include "app/views/video_preview.h"
 #include "collections/video_build.h"
 #include "collections/video_sources.h"
@@ -43,7 +45,7 @@ QString VideoFileFilter();
 /// number of seconds (empty, letters, negative).
 int IntervalFromSecondsText(const QString& text);
 
-class VideoCollectionScreen {
+class VideoCollectionScreen : public ProgramScreen {
  public:
   /// Works on `window` and `registry`, which must outlive it.
   VideoCollectionScreen(MainWindow& window, CollectionRegistry& registry);
@@ -53,17 +55,12 @@ class VideoCollectionScreen {
 
   /// Binds the screen's buttons on the window's panel.
   void Bind();
-  /// After every move between screens: entering opens the screen's lists
-  /// and windows, leaving closes them.
-  void ScreenChanged(int from, int to);
-  /// A notification of a skinned list; true when it was this screen's.
-  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list);
-  /// Whether work runs that keeps the window on this screen.
-  bool busy() const;
-  /// Asked before the program closes: false refuses. During a build the
-  /// user is asked; yes stops the build and closes the window once it has
-  /// stopped. A preview is stopped.
-  bool CanClose();
+  void ScreenChanged(int from, int to) override;
+  bool HandleListNotify(unsigned message, std::uint32_t wParam, SkinnedList& list) override;
+  bool busy() const override;
+  /// During a build the user is asked; yes stops the build and closes the
+  /// window once it has stopped. A preview is stopped.
+  bool CanClose() override;
 
   // The buttons. While a build runs every one of them only beeps.
 
