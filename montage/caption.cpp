@@ -283,4 +283,13 @@ bool DrawCaption(GlobalHandle montage, int position, std::string_view text, cons
   return BlendCaptionMask(montage, mask.get(), origin, colour);
 }
 
+QColor QColorOf(ColourWord colour) {
+  return QColor(int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF));
+}
+
+ColourWord ColourWordOf(const QColor& colour) {
+  return ColourWord(colour.red()) | ColourWord(colour.green()) << 8 |
+         ColourWord(colour.blue()) << 16;
+}
+
 }  // namespace tx

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include <QtGui/QColor>
+
 #include "image/image_lock.h"
 
 namespace tx {
@@ -46,6 +48,10 @@ inline constexpr int kCaptionBottomOutside = 3;
 
 /// The initial caption colour: white.
 inline constexpr ColourWord kInitialCaptionColour = 0x00FFFFFF;
+
+/// A colour word (0x00BBGGRR) and Qt's colour.
+QColor QColorOf(ColourWord colour);
+ColourWord ColourWordOf(const QColor& colour);
 /// The cell height a font record of height 0 asks for.
 inline constexpr int kDefaultCaptionCellHeight = 16;
 

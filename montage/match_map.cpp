@@ -44,10 +44,6 @@ QFont LabelFont(bool bold = false) {
   return font;
 }
 
-QColor ColourOf(std::uint32_t word) {
-  return QColor(int(word & 0xFF), int(word >> 8 & 0xFF), int(word >> 16 & 0xFF));
-}
-
 // Fills the cells of `report` into `image`, the cell area at `area` with
 // blocks of blockWidth x blockHeight pixels; odd rows counted from the
 // bottom of a staggered layout are shifted left by half a block, their
@@ -85,10 +81,7 @@ void DrawLegend(QPainter& painter, const MatchReport& report, QRect strip) {
   const std::int64_t top = std::max<std::int64_t>(report.largest, 1);
   const QRect bar(strip.left() + kLegendMargin, strip.top() + 8, strip.width() - 2 * kLegendMargin,
                   kLegendBarHeight);
-  for (int x = 0; x < bar.width(); ++x) {
-    painter.fillRect(bar.left() + x, bar.top(), 1, bar.height(),
-                     ViridisColour(bar.width() > 1 ? double(x) / (bar.width() - 1) : 0.0));
-  }
+  DrawViridisBar(painter, bar);
   painter.setFont(LabelFont());
   const QFontMetrics metrics(painter.font());
   const int textTop = bar.bottom() + 5;
@@ -142,6 +135,13 @@ QColor ViridisColour(double t) {
     channel[std::size_t(c)] = int(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
   }
   return QColor(channel[0], channel[1], channel[2]);
+}
+
+void DrawViridisBar(QPainter& painter, const QRect& bar) {
+  for (int x = 0; x < bar.width(); ++x) {
+    painter.fillRect(bar.left() + x, bar.top(), 1, bar.height(),
+                     ViridisColour(bar.width() > 1 ? double(x) / (bar.width() - 1) : 0.0));
+  }
 }
 
 double MatchScalePosition(std::int64_t distance, std::int64_t top) {
@@ -217,7 +217,7 @@ QImage DrawGapSwatches(const MatchReport& report) {
     const ColourGap& gap = report.gaps[std::size_t(i)];
     const int x = kSwatchGap + (i % kSwatchColumns) * (kSwatchWidth + kSwatchGap);
     const int y = kTitleHeight + (i / kSwatchColumns) * (kSwatchHeight + kSwatchLabelHeight);
-    painter.fillRect(x, y, kSwatchWidth, kSwatchHeight, ColourOf(gap.meanColour));
+    painter.fillRect(x, y, kSwatchWidth, kSwatchHeight, QColorOf(gap.meanColour));
     painter.setPen(kQuietInk);
     painter.drawRect(x, y, kSwatchWidth - 1, kSwatchHeight - 1);
     const QString lines = QStringLiteral("#%1\n%2 % of cells\nnearest tile %3")

@@ -7,6 +7,7 @@
 
 #include <QtGui/QColor>
 #include <QtGui/QImage>
+#include <QtGui/QPainter>
 
 #include "image/image_lock.h"
 #include "montage/match_report.h"
@@ -20,6 +21,9 @@ enum class MatchMapScale {
 
 /// The viridis colour at `t` (0 dark blue-violet to 1 yellow; clamped).
 QColor ViridisColour(double t);
+
+/// The whole scale from left to right across `bar`.
+void DrawViridisBar(QPainter& painter, const QRect& bar);
 
 /// Where `distance` lies on the map's scale: the square root of its share
 /// of `top` (the root of a sum of squares reads like a colour difference),

@@ -143,15 +143,6 @@ QFont QFontOf(const CaptionFont& caption) {
   return font;
 }
 
-QColor QColorOf(ColourWord colour) {
-  return QColor(int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF));
-}
-
-ColourWord ColourWordOf(const QColor& colour) {
-  return ColourWord(colour.red()) | ColourWord(colour.green()) << 8 |
-         ColourWord(colour.blue()) << 16;
-}
-
 MontageSettingsScreen::MontageSettingsScreen(MainWindow& window, MontageEngine& engine,
                                              CollectionRegistry& registry)
     : m_window(window),

@@ -60,9 +60,6 @@ CaptionFont CaptionFontOf(const QFont& font);
 /// The Qt font a caption font record asks for (a positive height is taken
 /// as the cell height).
 QFont QFontOf(const CaptionFont& font);
-/// A colour word (0x00BBGGRR) and Qt's colour.
-QColor QColorOf(ColourWord colour);
-ColourWord ColourWordOf(const QColor& colour);
 
 class MontageSettingsScreen : public ProgramScreen {
  public:

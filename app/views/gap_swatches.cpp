@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/widgets/interface_font.h"
+#include "montage/caption.h"
 
 namespace tx {
 namespace {
@@ -16,10 +17,6 @@ constexpr int kRows = 3;
 constexpr int kGap = 4;
 constexpr int kHeadingHeight = 18;
 constexpr int kHeadingFontPixels = 12;
-
-QColor ColourOf(std::uint32_t word) {
-  return QColor(int(word & 0xFF), int(word >> 8 & 0xFF), int(word >> 16 & 0xFF));
-}
 
 }  // namespace
 
@@ -60,7 +57,7 @@ void GapSwatches::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(0, 0, width(), kHeadingHeight), Qt::AlignLeft | Qt::AlignTop, m_heading);
   for (int i = 0; i < int(m_gaps.size()); ++i) {
     const QRect place = SwatchRect(i);
-    painter.fillRect(place, ColourOf(m_gaps[std::size_t(i)].meanColour));
+    painter.fillRect(place, QColorOf(m_gaps[std::size_t(i)].meanColour));
     painter.setPen(QColor(255, 255, 255, 70));
     painter.drawRect(place.adjusted(0, 0, -1, -1));
   }

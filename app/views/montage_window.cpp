@@ -261,10 +261,7 @@ void MontageWindow::DrawMatchOverlay(QPainter& painter) const {
   if (box.width() > width() - 2 * kLegendMargin || box.top() < 0) return;
   painter.fillRect(box, QColor(0, 0, 0, 180));
   const QRect bar(box.left() + kLegendPadding, box.top() + kLegendPadding, barWidth, 8);
-  for (int x = 0; x < bar.width(); ++x) {
-    painter.fillRect(bar.left() + x, bar.top(), 1, bar.height(),
-                     ViridisColour(double(x) / std::max(1, bar.width() - 1)));
-  }
+  DrawViridisBar(painter, bar);
   painter.setPen(Qt::white);
   const QRect words(bar.left(), bar.bottom() + 3, bar.width(), metrics.height());
   painter.drawText(words, Qt::AlignLeft | Qt::AlignTop, m_closeWords);
