@@ -19,6 +19,7 @@
 #include "montage/match_map.h"
 #include "montage/match_report.h"
 #include "montage/placement.h"
+#include "tests/montage/test_tile_tables.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -27,49 +28,23 @@ namespace {
 using testing::TempDir;
 using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 
-// Tiles with their own miniatures, weights and collections (kind 1, the
-// entry index given), laid out as the loader leaves them.
-struct Tile {
-  std::array<std::uint8_t, kTileCellBytes> miniature{};
-  std::uint16_t weight = 1;
-  std::uint16_t collection = 0;
-};
+using testing::TestTile;
+using Tile = TestTile;
 
-class Tables {
+// Tables of tiles of My Collections, numbered from 100 so that a tile's
+// number is never its index.
+class Tables : public testing::TestTables {
  public:
-  explicit Tables(const std::vector<Tile>& tiles) {
-    m_tables.count = std::uint32_t(tiles.size());
-    m_tables.records = GlobalAlloc(tiles.size() * kTileRecordBytes);
-    m_tables.entries = GlobalAlloc(tiles.size() * kTileEntryBytes);
-    auto* records = static_cast<std::uint8_t*>(GlobalLock(m_tables.records));
-    auto* entries = static_cast<std::uint8_t*>(GlobalLock(m_tables.entries));
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-      std::uint8_t* record = records + i * kTileRecordBytes;
-      const std::uint32_t number = std::uint32_t(100 + i);
-      std::memcpy(record, &number, 4);
-      std::array<int, 3> sum{};
-      for (int s = 0; s < kSamplesPerCell; ++s) {
-        for (int c = 0; c < 3; ++c)
-          sum[c] += tiles[i].miniature[3 * s + c];
-      }
-      const std::uint32_t mean = std::uint32_t(sum[2] / 48) | std::uint32_t(sum[1] / 48) << 8 |
-                                 std::uint32_t(sum[0] / 48) << 16;
-      std::memcpy(record + 12, &mean, 4);
-      std::memcpy(record + 24, tiles[i].miniature.data(), kTileCellBytes);
-      std::uint8_t* entry = entries + i * kTileEntryBytes;
-      const std::uint16_t kind = kMyCollection;
-      std::memcpy(entry + kEntryKind, &kind, 2);
-      std::memcpy(entry + kEntryIndex, &tiles[i].collection, 2);
-      std::memcpy(entry + kEntryWeight, &tiles[i].weight, 2);
-    }
-    GlobalUnlock(m_tables.records);
-    GlobalUnlock(m_tables.entries);
-  }
-  ~Tables() { m_tables.Release(); }
-  TileTables& tables() { return m_tables; }
+  explicit Tables(const std::vector<Tile>& tiles) : testing::TestTables(Prepared(tiles), 100) {}
 
  private:
-  TileTables m_tables;
+  static std::vector<Tile> Prepared(std::vector<Tile> tiles) {
+    for (Tile& tile : tiles) {
+      tile.kind = kMyCollection;
+      tile.mean = testing::MiniatureMean(tile.miniature);
+    }
+    return tiles;
+  }
 };
 
 Tile NoisyTile(std::mt19937& random, Colour base, int spread) {

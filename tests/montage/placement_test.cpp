@@ -18,6 +18,7 @@
 #include "montage/cell_grid.h"
 #include "montage/placement.h"
 #include "platform/cancel_flag.h"
+#include "tests/montage/test_tile_tables.h"
 #include "tests/support/test_images.h"
 
 namespace tx {
@@ -48,32 +49,19 @@ PackedImage MakePlainCells(int cols, int rows) {
   return MakeGridImage(cols, rows, [](int px, int row) { return CellColour(px / 8, row / 6); });
 }
 
-// Uniform tiles in global memory, as the loader leaves them (weight 1).
-class TestTables {
+// Uniform tiles of these colours (weight 1).
+class TestTables : public testing::TestTables {
  public:
-  explicit TestTables(const std::vector<Colour>& colours) {
-    m_tables.count = std::uint32_t(colours.size());
-    m_tables.records = GlobalAlloc(colours.size() * kTileRecordBytes);
-    m_tables.entries = GlobalAlloc(colours.size() * kTileEntryBytes);
-    auto* records = static_cast<std::uint8_t*>(GlobalLock(m_tables.records));
-    auto* entries = static_cast<std::uint8_t*>(GlobalLock(m_tables.entries));
-    for (std::size_t i = 0; i < colours.size(); ++i) {
-      std::uint8_t* record = records + i * kTileRecordBytes;
-      const Colour& c = colours[i];
-      const std::uint32_t mean = MakeColourWord(c[2], c[1], c[0]);
-      std::memcpy(record + 12, &mean, 4);
-      for (int s = 0; s < 48; ++s)
-        std::memcpy(record + 24 + 3 * s, c.data(), 3);
-      entries[i * kTileEntryBytes + kEntryWeight] = 1;
-    }
-    GlobalUnlock(m_tables.records);
-    GlobalUnlock(m_tables.entries);
-  }
-  ~TestTables() { m_tables.Release(); }
-  TileTables& tables() { return m_tables; }
+  explicit TestTables(const std::vector<Colour>& colours)
+      : testing::TestTables(UniformTiles(colours)) {}
 
  private:
-  TileTables m_tables;
+  static std::vector<testing::TestTile> UniformTiles(const std::vector<Colour>& colours) {
+    std::vector<testing::TestTile> tiles;
+    for (const Colour& c : colours)
+      tiles.push_back(testing::UniformTile(c[0], c[1], c[2]));
+    return tiles;
+  }
 };
 
 std::vector<Colour> SpreadColours(int count) {

@@ -13,56 +13,14 @@
 #include "montage/montage_types.h"
 #include "montage/tile_choice.h"
 #include "platform/global_memory.h"
+#include "tests/montage/test_tile_tables.h"
 
 namespace tx {
 namespace {
 
-struct TestTile {
-  std::array<std::uint8_t, kTileCellBytes> miniature{};  // blue, green, red per pixel
-  std::uint32_t mean = 0;                                // 0x00BBGGRR
-  std::uint16_t weight = 1;
-  std::uint16_t usage = 0;
-};
-
-TestTile UniformTile(int blue, int green, int red) {
-  TestTile tile;
-  for (int i = 0; i < kSamplesPerCell; ++i) {
-    tile.miniature[3 * i] = std::uint8_t(blue);
-    tile.miniature[3 * i + 1] = std::uint8_t(green);
-    tile.miniature[3 * i + 2] = std::uint8_t(red);
-  }
-  tile.mean = std::uint32_t(red) | std::uint32_t(green) << 8 | std::uint32_t(blue) << 16;
-  return tile;
-}
-
-// Tile tables in global memory laid out as the loader leaves them.
-class TestTables {
- public:
-  explicit TestTables(const std::vector<TestTile>& tiles) {
-    m_tables.count = std::uint32_t(tiles.size());
-    m_tables.records = GlobalAlloc(tiles.size() * kTileRecordBytes);
-    m_tables.entries = GlobalAlloc(tiles.size() * kTileEntryBytes);
-    auto* records = static_cast<std::uint8_t*>(GlobalLock(m_tables.records));
-    auto* entries = static_cast<std::uint8_t*>(GlobalLock(m_tables.entries));
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-      std::uint8_t* record = records + i * kTileRecordBytes;
-      const std::uint32_t number = std::uint32_t(i);
-      std::memcpy(record, &number, 4);
-      std::memcpy(record + 12, &tiles[i].mean, 4);
-      std::memcpy(record + 24, tiles[i].miniature.data(), kTileCellBytes);
-      std::uint8_t* entry = entries + i * kTileEntryBytes;
-      std::memcpy(entry + kEntryUsage, &tiles[i].usage, 2);
-      std::memcpy(entry + kEntryWeight, &tiles[i].weight, 2);
-    }
-    GlobalUnlock(m_tables.records);
-    GlobalUnlock(m_tables.entries);
-  }
-  ~TestTables() { m_tables.Release(); }
-  TileTables& tables() { return m_tables; }
-
- private:
-  TileTables m_tables;
-};
+using testing::TestTables;
+using testing::TestTile;
+using testing::UniformTile;
 
 CellSamples UniformCell(int blue, int green, int red) {
   CellSamples samples{};
