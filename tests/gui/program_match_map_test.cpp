@@ -28,13 +28,8 @@ class MatchMapTest : public ::testing::Test {
     ASSERT_TRUE(env.bound);
     SetStartupSettings(StartupSettings{});
     SaveMontageSettings(MontageSettings{});
-    const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
-    m_configuration = std::make_unique<Configuration>(programFolder / "Tesserix.set",
-                                                      env.dir.path() / "Tesserix.ini");
-    m_registry =
-        std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
-    m_registry->PrepareCollectionFolders();
-    m_registry->LoadCollections();
+    m_configuration = env.ProgramConfiguration();
+    m_registry = env.MakeRegistry(*m_configuration, true);
     ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     ClearCancel();
   }

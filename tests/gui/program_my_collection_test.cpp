@@ -34,12 +34,8 @@ class MyCollectionScreenTest : public ::testing::Test {
     SetStartupSettings(StartupSettings{});
     ClearCancel();
     const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
-    m_configuration = std::make_unique<Configuration>(programFolder / "Tesserix.set",
-                                                      env.dir.path() / "Tesserix.ini");
-    m_registry =
-        std::make_unique<CollectionRegistry>(*m_configuration, UserFolder(), programFolder);
-    m_registry->PrepareCollectionFolders();
-    m_registry->LoadCollections();
+    m_configuration = env.ProgramConfiguration();
+    m_registry = env.MakeRegistry(*m_configuration, true);
     SetAlbums(std::make_unique<AlbumList>(*m_configuration, programFolder, UserFolder()));
     ASSERT_TRUE(Albums().LoadAlbumLibrary());
     Albums().EnsureAlbumList();
@@ -51,7 +47,7 @@ class MyCollectionScreenTest : public ::testing::Test {
     SetAlbums(nullptr);
   }
 
-  fs::path UserFolder() const { return env.dir.path() / "U"; }
+  fs::path UserFolder() const { return env.UserFolder(); }
   MyCollectionScreen& screen() { return *m_path->myCollectionScreen(); }
   SkinPanelWidget& panel() { return window->panel(); }
   int beeps() const { return env.sink->beeps; }

@@ -44,13 +44,11 @@ class PictureSourceTest : public ::testing::Test {
     ASSERT_TRUE(env.bound);
     SetStartupSettings(StartupSettings{});
     const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
-    m_configuration = std::make_unique<Configuration>(programFolder / "Tesserix.set",
-                                                      env.dir.path() / "Tesserix.ini");
+    m_configuration = env.ProgramConfiguration();
     SetAlbums(std::make_unique<AlbumList>(*m_configuration, programFolder, user));
     ASSERT_TRUE(Albums().LoadAlbumLibrary());
     fs::create_directories(pictures);
-    m_registry =
-        std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
+    m_registry = env.MakeRegistry(*m_configuration, false);
     ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
   }
   void TearDown() override {

@@ -31,11 +31,8 @@ class PrintScreenTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(env.bound);
     SetStartupSettings(StartupSettings{});
-    const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
-    m_configuration = std::make_unique<Configuration>(programFolder / "Tesserix.set",
-                                                      env.dir.path() / "Tesserix.ini");
-    m_registry =
-        std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
+    m_configuration = env.ProgramConfiguration();
+    m_registry = env.MakeRegistry(*m_configuration, false);
     ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     // Every set-up chooses a PDF file on an A4 sheet unless a test says
     // otherwise.

@@ -20,6 +20,7 @@
 #include "app/program/montage_path.h"
 #include "app/program/save_dialog.h"
 #include "app/widgets/skin_panel_widget.h"
+#include "collections/collection_registry.h"
 #include "config/settings_access.h"
 #include "platform/notices.h"
 #include "resources/resource_binding.h"
@@ -79,6 +80,26 @@ class ProgramEnvironment {
     SetNoticeSink(previousSink);
   }
   static std::filesystem::path ProgramFolder() { return TESSERIX_BIN_DIR; }
+  /// The test's user folder.
+  std::filesystem::path UserFolder() const { return dir.path() / "U"; }
+  /// The build's settings file (it names the shipped sample collection) with
+  /// a user profile of the test's own.
+  std::unique_ptr<Configuration> ProgramConfiguration() const {
+    return std::make_unique<Configuration>(ProgramFolder() / "Tesserix.set",
+                                           dir.path() / "Tesserix.ini");
+  }
+  /// A collection registry on `configuration` for the test's user folder and
+  /// the build's program folder; with `load` its folders are prepared and the
+  /// collections loaded, the shipped sample among them.
+  std::unique_ptr<CollectionRegistry> MakeRegistry(Configuration& configuration, bool load) const {
+    auto registry =
+        std::make_unique<CollectionRegistry>(configuration, UserFolder(), ProgramFolder());
+    if (load) {
+      registry->PrepareCollectionFolders();
+      registry->LoadCollections();
+    }
+    return registry;
+  }
 
   testing::TempDir dir;
   bool bound = false;

@@ -39,13 +39,9 @@ class VideoCollectionTest : public ::testing::Test {
     startup.secondsPerFrame = {"0.5", "1", "2", "3"};
     SetStartupSettings(startup);
     ASSERT_TRUE(WriteFrameInterval(kDefaultFrameInterval));
-    const fs::path programFolder = guitest::ProgramEnvironment::ProgramFolder();
     m_configuration = std::make_unique<Configuration>(env.dir.path() / "Tesserix.set",
                                                       env.dir.path() / "Tesserix.ini");
-    m_registry =
-        std::make_unique<CollectionRegistry>(*m_configuration, env.dir.path() / "U", programFolder);
-    m_registry->PrepareCollectionFolders();
-    m_registry->LoadCollections();
+    m_registry = env.MakeRegistry(*m_configuration, true);
     ASSERT_TRUE(guitest::ShowProgramWindow(*m_registry, m_path, window));
     ASSERT_TRUE(window->GoToScreen(kScreenVideo));
     ClearCancel();
