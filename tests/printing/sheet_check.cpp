@@ -35,6 +35,8 @@
 #include <QtPrintSupport/QPrinter>
 #include <QtPrintSupport/QPrinterInfo>
 
+#include "output/print_layout.h"
+
 namespace {
 
 constexpr int kExitMismatch = 1;
@@ -111,15 +113,7 @@ int WritePicture(const char* path, int width, int height) {
   return 0;
 }
 
-struct Rect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool Empty() const { return right <= left || bottom <= top; }
-};
+using Rect = tx::PrintRect;
 
 struct Sheet {
   Rect source;
