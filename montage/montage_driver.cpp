@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
 
 #include "collections/collection_registry.h"
 #include "config/startup_settings.h"
@@ -43,14 +42,13 @@ bool AnyCollectionSelected(CollectionRegistry& registry) {
 
 // Where each cell's tile came from, and the visiting order, for the report.
 MontagePlan MakePlan(const Placement& placement, const TileView& tiles,
-                     CollectionRegistry& registry, int& distinctTiles) {
+                     CollectionRegistry& registry) {
   MontagePlan plan;
   const CellTable& cells = placement.cells();
   plan.cols = cells.cols;
   plan.rows = cells.rows;
   for (const CellPosition& step : placement.visitingOrder())
     plan.order.emplace_back(step.x, step.y);
-  std::set<std::int32_t> used;
   for (const CellRecord& cell : cells.cells) {
     PlannedCell planned;
     if (cell.tileIndex >= 0 && std::uint32_t(cell.tileIndex) < tiles.count()) {
@@ -58,11 +56,9 @@ MontagePlan MakePlan(const Placement& placement, const TileView& tiles,
       planned.kind = tiles.Get16(tile, kEntryKind);
       planned.key = registry.GetCollectionKey(planned.kind, tiles.Get16(tile, kEntryIndex));
       planned.tileNumber = tiles.fileNumber(tile);
-      used.insert(cell.tileIndex);
     }
     plan.cells.push_back(std::move(planned));
   }
-  distinctTiles = int(used.size());
   return plan;
 }
 
@@ -202,8 +198,10 @@ bool MontageEngine::RunMontage(NoticeOwner owner, const MontageRequest& request,
     m_report.cancelled = placement.cells().cols > 0 && view.count() > 0;
     return false;
   }
-  m_report.plan = MakePlan(placement, view, m_registry, m_report.distinctTiles);
+  m_report.plan = MakePlan(placement, view, m_registry);
   m_report.match = MakeMatchReport(placement.cells(), placement.matchDistances(), view, m_registry);
+  for (const CollectionUse& use : m_report.match.collections)
+    m_report.distinctTiles += int(use.distinct);
 
   start = Clock::now();
   const CellTable& cells = placement.cells();
