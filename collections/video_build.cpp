@@ -77,15 +77,6 @@ int FindVideoSource(const CollectionRegistry& registry, std::string_view title) 
   return -1;
 }
 
-// Any case: a source registered as "clip.MOV" needs QuickTime as much as
-// "clip.mov" does.
-bool IsMovFile(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension)
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".mov";
-}
-
 }  // namespace
 
 int BuildFromVideo(CollectionRegistry& registry, std::string_view title, const std::string& path,

@@ -103,6 +103,10 @@ bool QuickTimeAvailable() {
   return g_quickTime.load();
 }
 
+bool IsMovFile(const std::string& path) {
+  return LowerCase(ExtensionOf(path)) == "mov";
+}
+
 void SetQuickTimeAvailable(bool available) {
   g_quickTime.store(available);
 }

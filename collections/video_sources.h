@@ -22,6 +22,9 @@ inline constexpr char kVideoKeyPrefix[] = "Video";
 /// switch is there for a build whose reader cannot.
 bool QuickTimeAvailable();
 void SetQuickTimeAvailable(bool available);
+/// Whether `path` names a "mov" file, in any case: "clip.MOV" needs
+/// QuickTime as much as "clip.mov" does.
+bool IsMovFile(const std::string& path);
 
 /// True for the extensions of video files we take (compared lower-cased,
 /// without the dot): avi, mpg, mpeg, mov, dat, and what cameras and phones

@@ -56,13 +56,6 @@ constexpr unsigned kStrBuilding = 12554;
 constexpr const char* kDialogExtensions[] = {"avi", "mpg", "mpeg", "mov", "dat", "mp4",
                                              "m4v", "mkv", "webm", "wmv", "3gp"};
 
-bool IsMovFile(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension)
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".mov";
-}
-
 }  // namespace
 
 QString VideoFileFilter() {
