@@ -1,7 +1,6 @@
 #include "collections/video_build.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "collections/collection_registry.h"

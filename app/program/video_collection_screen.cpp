@@ -1,7 +1,6 @@
 #include "app/program/video_collection_screen.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <limits>
 #include <system_error>
