@@ -28,24 +28,6 @@ std::uint32_t Get32(const std::uint8_t* at) {
          std::uint32_t{at[3]} << 24;
 }
 
-// Keeps a global-memory block locked while it is read.
-class ReadLock {
- public:
-  explicit ReadLock(GlobalHandle handle)
-      : m_handle(handle),
-        m_bytes(handle ? static_cast<const std::uint8_t*>(GlobalLock(handle)) : nullptr) {}
-  ~ReadLock() {
-    if (m_bytes) GlobalUnlock(m_handle);
-  }
-  ReadLock(const ReadLock&) = delete;
-  ReadLock& operator=(const ReadLock&) = delete;
-  const std::uint8_t* bytes() const { return m_bytes; }
-
- private:
-  GlobalHandle m_handle;
-  const std::uint8_t* m_bytes;
-};
-
 // Owns the tile tables for the length of one load.
 struct TablesOwner {
   TileTables tables;
@@ -223,8 +205,8 @@ DuplicateSearchSet LoadDuplicateSearchSet(CollectionRegistry& registry,
 
   TablesOwner owner;
   const std::uint32_t count = LoadTileTables(chosen, owner.tables);
-  ReadLock records(owner.tables.records);
-  ReadLock entries(owner.tables.entries);
+  const BlockLock records(owner.tables.records);
+  const BlockLock entries(owner.tables.entries);
   if (count > 0 && (!records.bytes() || !entries.bytes())) {
     set.notices.push_back("the tile tables could not be read");
     return set;

@@ -72,23 +72,6 @@ struct AcceptedIndex {
   std::uint32_t count = 0;
 };
 
-// Unlocks a global-memory block on every path out.
-class BlockLock {
- public:
-  explicit BlockLock(GlobalHandle handle)
-      : m_handle(handle), m_bytes(static_cast<std::uint8_t*>(GlobalLock(handle))) {}
-  ~BlockLock() {
-    if (m_bytes) GlobalUnlock(m_handle);
-  }
-  BlockLock(const BlockLock&) = delete;
-  BlockLock& operator=(const BlockLock&) = delete;
-  std::uint8_t* bytes() const { return m_bytes; }
-
- private:
-  GlobalHandle m_handle;
-  std::uint8_t* m_bytes;
-};
-
 }  // namespace
 
 void TileTables::Release() {

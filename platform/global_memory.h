@@ -42,6 +42,24 @@ unsigned GlobalLockCount(GlobalHandle handle);
 /// itself when it was not a live block (as the platform call does).
 GlobalHandle GlobalFree(GlobalHandle handle);
 
+/// Keeps a block locked while it lives; bytes() is null when the block could
+/// not be locked.
+class BlockLock {
+ public:
+  explicit BlockLock(GlobalHandle handle)
+      : m_handle(handle), m_bytes(static_cast<std::uint8_t*>(GlobalLock(handle))) {}
+  ~BlockLock() {
+    if (m_bytes) GlobalUnlock(m_handle);
+  }
+  BlockLock(const BlockLock&) = delete;
+  BlockLock& operator=(const BlockLock&) = delete;
+  std::uint8_t* bytes() const { return m_bytes; }
+
+ private:
+  GlobalHandle m_handle;
+  std::uint8_t* m_bytes;
+};
+
 /// Number of blocks alive now; tests use it to find leaks.
 std::size_t GlobalLiveBlockCount();
 
