@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "albumkit/album_file_name.h"
+
 namespace tx::cli {
 
 int Fail(const std::string& reason) {
@@ -29,6 +31,38 @@ std::optional<int> AnswerUsage(const Args& args, const char* usage) {
   if (!args.empty() && !WantsHelp(args)) return std::nullopt;
   std::fputs(usage, args.empty() ? stderr : stdout);
   return args.empty() ? kExitFailure : kExitOk;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else if (c < 0x80) {
+      out += char(c);
+    } else if (const std::size_t length = abm::Utf8SequenceLength(text, i); length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    } else {
+      out += "\\ufffd";
+    }
+    ++i;
+  }
+  out += '"';
+  return out;
 }
 
 }  // namespace tx::cli

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tx::cli {
@@ -21,6 +22,10 @@ std::optional<int> ParseInt(const std::string& text);
 
 /// True when the arguments ask for help (-h or --help anywhere).
 bool WantsHelp(const Args& args);
+
+/// `text` as a JSON string with its quotes: quote, backslash and control
+/// characters escaped, bytes that are not UTF-8 replaced by U+FFFD.
+std::string JsonString(std::string_view text);
 
 /// For a command group: prints `usage` and gives the exit code when there
 /// are no arguments (on stderr, failure) or help is asked for (on stdout,

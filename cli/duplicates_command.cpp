@@ -8,7 +8,6 @@
 #include <system_error>
 #include <vector>
 
-#include "albumkit/album_file_name.h"
 #include "cli/collection_commands.h"
 #include "collections/collection_registry.h"
 #include "collections/near_duplicates.h"
@@ -167,9 +166,9 @@ std::string GroupsAsJson(const std::vector<std::vector<Listed>>& groups) {
     for (std::size_t t = 0; t < groups[g].size(); ++t) {
       const Listed& tile = groups[g][t];
       out += t ? ", {\"key\": " : "{\"key\": ";
-      AppendJsonString(out, tile.key);
+      out += JsonString(tile.key);
       out += ", \"tile\": " + std::to_string(tile.tile) + ", \"path\": ";
-      AppendJsonString(out, tile.path);
+      out += JsonString(tile.path);
       out += "}";
     }
     out += "]}";
@@ -355,37 +354,6 @@ int PruneGroups(CollectionRegistry& registry, const DuplicateSearchSet& set,
 }
 
 }  // namespace
-
-void AppendJsonString(std::string& out, std::string_view text) {
-  out += '"';
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else if (c < 0x80) {
-      out += char(c);
-    } else if (const std::size_t length = abm::Utf8SequenceLength(text, i); length > 0) {
-      out.append(text.substr(i, length));
-      i += length;
-      continue;
-    } else {
-      out += "\\ufffd";
-    }
-    ++i;
-  }
-  out += '"';
-}
 
 int RunDuplicatesCommand(const Args& args) {
   if (WantsHelp(args)) {

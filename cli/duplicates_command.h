@@ -17,9 +17,4 @@ namespace tx::cli {
 /// and indexes that could not be pruned.
 int RunDuplicatesCommand(const Args& args);
 
-/// Appends `text` to `out` as a JSON string with its quotes: quote,
-/// backslash and control characters escaped, bytes that are not UTF-8
-/// replaced by U+FFFD.
-void AppendJsonString(std::string& out, std::string_view text);
-
 }  // namespace tx::cli

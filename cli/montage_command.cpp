@@ -146,23 +146,6 @@ bool UseCollections(CollectionRegistry& registry, const std::string& list, std::
   return true;
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}
-
 bool WritePlan(const std::string& path, const MontagePlan& plan) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << "{\"cols\": " << plan.cols << ", \"rows\": " << plan.rows << ", \"order\": [";
