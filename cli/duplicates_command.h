@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-#include <string_view>
 
 #include "cli/cli_common.h"
 
