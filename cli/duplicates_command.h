@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include "cli/cli_common.h"
 
 namespace tx::cli {
